@@ -1,0 +1,114 @@
+#include "forms/Runtime.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QMessageBox>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+namespace forms {
+
+namespace {
+
+Hooks g_hooks;
+
+// The random source: splitmix64. Its output function is a bijection of the state,
+// so mixing the clock into the current state never repeats an earlier state by accident.
+std::uint64_t g_randomState = 0x2545F4914F6CDD1DULL;
+
+std::uint64_t mix64(std::uint64_t z)
+{
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+}
+
+std::uint64_t nextRandom()
+{
+    g_randomState += 0x9E3779B97F4A7C15ULL;
+    return mix64(g_randomState);
+}
+
+} // namespace
+
+Hooks &hooks() { return g_hooks; }
+
+void resetHooks() { g_hooks = Hooks{}; }
+
+void DoEvents()
+{
+    if (g_hooks.doEvents)
+        return g_hooks.doEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void Sleep(std::uint32_t ms)
+{
+    if (g_hooks.sleep)
+        return g_hooks.sleep(ms);
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+std::uint32_t GetTickCount()
+{
+    if (g_hooks.tickCount)
+        return g_hooks.tickCount();
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
+DateTime Now()
+{
+    if (g_hooks.now)
+        return g_hooks.now();
+    const QDateTime t = QDateTime::currentDateTime();
+    const QDate d = t.date();
+    const QTime h = t.time();
+    return {d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second()};
+}
+
+void MsgBox(const std::string &text)
+{
+    if (g_hooks.msgBox)
+        return g_hooks.msgBox(text);
+    QString shown = QString::fromStdString(text);
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(AppTitle()), shown, QMessageBox::Ok);
+    box.exec();
+}
+
+void End()
+{
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+std::string AppPath()
+{
+    if (g_hooks.appPath)
+        return g_hooks.appPath();
+    return QCoreApplication::applicationDirPath().toStdString();
+}
+
+const char *AppTitle() { return "Kestrin"; }
+
+float Rnd()
+{
+    // 24 random bits scaled by 2^-24: every value is exact in a float and below 1.
+    return static_cast<float>(nextRandom() >> 40) * (1.0f / 16777216.0f);
+}
+
+void Randomize()
+{
+    const std::uint64_t clock = GetTickCount();
+    const auto fine = static_cast<std::uint64_t>(
+        g_hooks.tickCount ? 0 : std::chrono::steady_clock::now().time_since_epoch().count());
+    g_randomState = mix64(g_randomState ^ mix64(clock + 0x632BE59BD9B4E019ULL) ^ fine) + clock;
+}
+
+void SeedRandom(std::uint64_t seed) { g_randomState = seed; }
+
+} // namespace forms

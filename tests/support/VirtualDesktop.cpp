@@ -1,0 +1,109 @@
+#include "VirtualDesktop.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QMouseEvent>
+#include <QWidget>
+#include <QWindow>
+
+#include <algorithm>
+
+#include "forms/Forms.h"
+#include "game/GameState.h"
+
+namespace {
+
+// The window a press at this screen point goes to: an open popup or modal window
+// first, then the topmost visible window under the point that takes input.
+QWidget *windowAt(QPoint screenPx)
+{
+    if (QWidget *popup = QApplication::activePopupWidget())
+        return popup;
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return modal;
+    QWidget *found = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && !w->windowFlags().testFlag(Qt::WindowTransparentForInput)
+            && w->geometry().contains(screenPx))
+            found = w;
+    }
+    return found;
+}
+
+void postClick(QWidget *top, QPoint screenPx, Qt::MouseButton button)
+{
+    QWindow *window = top->windowHandle();
+    if (!window)
+        return;
+    const QPointF local = top->mapFromGlobal(QPointF(screenPx));
+    const QPointF global(screenPx);
+    QCoreApplication::postEvent(window, new QMouseEvent(QEvent::MouseButtonPress, local, global, button, button,
+                                                        Qt::NoModifier));
+    QCoreApplication::postEvent(window, new QMouseEvent(QEvent::MouseButtonRelease, local, global, button,
+                                                        Qt::NoButton, Qt::NoModifier));
+}
+
+} // namespace
+
+VirtualDesktop::VirtualDesktop(std::uint64_t seed)
+{
+    forms::SeedRandom(seed);
+    Game = GameState{};
+    auto &h = forms::hooks();
+    h.sleep = [this](std::uint32_t ms) {
+        ++sleeps;
+        if (onSleep)
+            onSleep(clock_, ms);
+        clock_ += ms;
+    };
+    h.tickCount = [this] { return static_cast<std::uint32_t>(tickOrigin_ + clock_); };
+    h.now = [this] {
+        const QDateTime start(QDate(2026, 12, 7), QTime(10, 0, 0));
+        const QDateTime t = start.addMSecs(static_cast<qint64>(clock_));
+        return forms::DateTime{t.date().year(), t.date().month(), t.date().day(),
+                               t.time().hour(), t.time().minute(), t.time().second()};
+    };
+    h.doEvents = [this] { pump(); };
+    h.msgBox = [this](const std::string &text) { messages.push_back(text); };
+    h.popupMenu = [this](forms::Menu &menu) {
+        if (onPopup)
+            onPopup(menu);
+    };
+    h.showModal = [this](forms::Form &form) {
+        if (onModal)
+            onModal(form);
+        else
+            form.Unload();
+    };
+}
+
+VirtualDesktop::~VirtualDesktop()
+{
+    forms::DestroyDefaultInstances();
+    forms::resetHooks();
+    Game = GameState{};
+}
+
+void VirtualDesktop::click(std::uint64_t atMs, QPoint screenPx, Qt::MouseButton button)
+{
+    script_.push_back({atMs, screenPx, button});
+    std::stable_sort(script_.begin(), script_.end(),
+                     [](const ScriptedClick &a, const ScriptedClick &b) { return a.atMs < b.atMs; });
+}
+
+void VirtualDesktop::pump()
+{
+    ++pumps;
+    deliverDue();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void VirtualDesktop::deliverDue()
+{
+    while (!script_.empty() && script_.front().atMs <= clock_) {
+        const ScriptedClick c = script_.front();
+        script_.erase(script_.begin());
+        if (QWidget *top = windowAt(c.screenPx))
+            postClick(top, c.screenPx, c.button);
+    }
+}

@@ -1,0 +1,66 @@
+#pragma once
+// A desktop in virtual time for tests: waits advance a virtual clock instead of
+// blocking, scripted presses reach the program at the first pump after their time,
+// and message boxes, popup menus and modal windows are answered by the test.
+
+#include <QPoint>
+#include <Qt>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "forms/Runtime.h"
+
+namespace forms {
+class Form;
+class Menu;
+} // namespace forms
+
+class VirtualDesktop {
+public:
+    // Installs the virtual clock and answers; the random source gets a fixed seed.
+    explicit VirtualDesktop(std::uint64_t seed = 1);
+    // Restores the real platform and destroys every window the test created.
+    ~VirtualDesktop();
+    VirtualDesktop(const VirtualDesktop &) = delete;
+    VirtualDesktop &operator=(const VirtualDesktop &) = delete;
+
+    // Milliseconds of virtual time since the desktop was made.
+    std::uint64_t elapsed() const { return clock_; }
+    // Makes the tick counter start from this value (to test its wrap).
+    void setTickOrigin(std::uint32_t origin) { tickOrigin_ = origin; }
+
+    // Scripts a press and release at a screen point (pixels) at a virtual time.
+    void click(std::uint64_t atMs, QPoint screenPx, Qt::MouseButton button = Qt::LeftButton);
+    // The same, at the current virtual time.
+    void clickNow(QPoint screenPx, Qt::MouseButton button = Qt::LeftButton) { click(clock_, screenPx, button); }
+    // Runs the message pump once, as the program's own pumps do.
+    void pump();
+    // Scripted presses not yet delivered.
+    std::size_t pendingClicks() const { return script_.size(); }
+
+    // Texts of the message boxes shown so far.
+    std::vector<std::string> messages;
+    // Called while a popup menu is open (after its own Click); may run an item's Click.
+    std::function<void(forms::Menu &)> onPopup;
+    // Called while a modal window is shown; it should unload the window.
+    std::function<void(forms::Form &)> onModal;
+    // Called for every wait, with the virtual time at its start and its length.
+    std::function<void(std::uint64_t startMs, std::uint32_t ms)> onSleep;
+    // Number of waits and pumps so far.
+    int sleeps = 0;
+    int pumps = 0;
+
+private:
+    struct ScriptedClick {
+        std::uint64_t atMs;
+        QPoint screenPx;
+        Qt::MouseButton button;
+    };
+    void deliverDue();
+    std::uint64_t clock_ = 0;
+    std::uint32_t tickOrigin_ = 0;
+    std::vector<ScriptedClick> script_;
+};
