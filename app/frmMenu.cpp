@@ -1,0 +1,39 @@
+#include "frmMenu.h"
+
+#include "frmBG.h"
+#include "frm_RGN_Picture.h"
+#include "frm_Version.h"
+#include "burst/frmDot.h"
+
+frmMenu::frmMenu()
+    : forms::Form(forms::FormStyle::Hidden), mpop("mpop"), mh("ハイスコア", &mpop),
+      mhiscore{forms::Menu("", &mh), forms::Menu("", &mh), forms::Menu("", &mh), forms::Menu("", &mh),
+               forms::Menu("", &mh)},
+      sep003("-", &mpop), mver("バージョン情報", &mpop), sep001("-", &mpop), mend("終了", &mpop)
+{
+    setCaption("Form1");
+
+    mver.Click = [this] { mver_Click(); };
+    mend.Click = [this] { mend_Click(); };
+}
+
+void frmMenu::mver_Click()
+{
+    // Every opening shows a freshly created dialog.
+    auto &dialog = forms::DefaultSlot<frm_Version>();
+    dialog.reset();
+    forms::Default<frm_Version>().ShowModal();
+    dialog.reset();
+}
+
+void frmMenu::mend_Click()
+{
+    // Closing windows cannot fail here, so the sequence always reaches End. A game in
+    // progress is dropped: nothing is written.
+    forms::Unload<frm_RGN_Picture>();
+    forms::Unload<frm_Version>();
+    forms::Unload<frmDot>();
+    forms::Unload<frmBG>();
+    Unload();
+    forms::End();
+}

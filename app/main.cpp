@@ -1,0 +1,69 @@
+// Kestrin: clay-pigeon shooting on a strip along the bottom of the desktop.
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstring>
+
+#include "forms/Forms.h"
+#include "frmBG.h"
+
+namespace {
+
+void printUsage()
+{
+    std::puts("Usage: kestrin [--help | --version]\n"
+              "Clay-pigeon shooting on a strip along the bottom of the desktop.\n"
+              "Press the title to start a game of 25 plates, click the panel to throw a plate,\n"
+              "press the plate to hit it. A right press on the strip opens the menu.");
+}
+
+// Top-level windows are placed by the program itself, which only X11 allows: on a
+// Wayland session the game runs through XWayland unless the user chose a platform.
+// Returns false when there is no display to run on.
+bool choosePlatform()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return true;
+    if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        return true;
+    }
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+    return true;
+#endif
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            printUsage();
+            return 0;
+        }
+        if (!std::strcmp(argv[i], "--version")) {
+            std::printf("kestrin %s\n", KESTRIN_VERSION);
+            return 0;
+        }
+        std::fprintf(stderr, "kestrin: unknown option '%s' (try --help)\n", argv[i]);
+        return 2;
+    }
+    if (!choosePlatform()) {
+        std::fputs("kestrin: no display found (DISPLAY is not set); start it from a desktop session\n", stderr);
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("kestrin");
+
+    frmBG &strip = forms::Default<frmBG>();
+    strip.Load();
+    strip.Show();
+    const int status = QApplication::exec();
+    forms::DestroyDefaultInstances();
+    return status;
+}
