@@ -1,0 +1,209 @@
+// Start-up: the idle strip's geometry and look, the particle pool, LaunchDot, and how
+// presses reach the strip's controls.
+
+#include <gtest/gtest.h>
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QImage>
+#include <QScreen>
+#include <QWidget>
+
+#include <set>
+
+#include "burst/modBarn.h"
+#include "frmBG.h"
+#include "frmMenu.h"
+#include "frm_Version.h"
+#include "support/VirtualDesktop.h"
+
+namespace {
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        strip.Load();
+        strip.Show();
+    }
+    VirtualDesktop desktop;
+    frmBG &strip = forms::Default<frmBG>();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const int screenTwips = screen.width() * 15;
+};
+
+TEST_F(Startup, StripStandsOnTheWorkAreaAcrossTheWholeScreen)
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(strip.Width(), screenTwips);
+    EXPECT_EQ(strip.Height(), 960);
+    EXPECT_EQ(strip.Left(), 0);
+    EXPECT_EQ(strip.Top(), (area.y() + area.height()) * 15 - 960);
+    EXPECT_EQ(strip.hWnd()->geometry(), QRect(0, area.y() + area.height() - 64, screen.width(), 64));
+}
+
+TEST_F(Startup, IdleLayoutPlacesEveryControl)
+{
+    struct Place {
+        const char *name;
+        const forms::Control &control;
+        float left, top;
+    };
+    const Place places[] = {
+        {"Img", strip.Img, static_cast<float>((screenTwips - 2100) / 2), 225},
+        {"Ltama", strip.Ltama, 50, 780},
+        {"Lstage", strip.Lstage, static_cast<float>(screenTwips - 1095), 780},
+        {"pTama(0)", strip.pTama[0], 845, 630},
+        {"pTama(1)", strip.pTama[1], 1040, 630},
+    };
+    for (const Place &p : places) {
+        EXPECT_EQ(p.control.Left(), p.left) << p.name;
+        EXPECT_EQ(p.control.Top(), p.top) << p.name;
+    }
+    EXPECT_EQ(strip.Img.Width(), 2100);
+    EXPECT_EQ(strip.Img.Height(), 510);
+    EXPECT_EQ(strip.Lstage.Width(), 975) << "labels keep their designed size";
+    EXPECT_EQ(strip.pTama[0].Width(), 195);
+    EXPECT_EQ(strip.pTama[0].Height(), 330);
+    EXPECT_EQ(strip.SARA.Width(), 210);
+    EXPECT_EQ(strip.SARA.Height(), 120);
+}
+
+TEST_F(Startup, OnlyTheGradientAndTheTitleShow)
+{
+    EXPECT_EQ(strip.Lstage.Caption(), "");
+    EXPECT_EQ(strip.Ltama.Caption(), "");
+    EXPECT_FALSE(strip.SARA.Visible());
+    EXPECT_FALSE(strip.pTama[0].Visible());
+    EXPECT_FALSE(strip.pTama[1].Visible());
+    EXPECT_FALSE(strip.PicReady.Visible());
+    EXPECT_FALSE(strip.PicBG.Visible());
+
+    const QImage shot = strip.hWnd()->grab().toImage();
+    ASSERT_EQ(shot.size(), QSize(screen.width(), 64));
+    EXPECT_EQ(QColor(shot.pixel(5, 0)), QColor(72, 115, 255));
+    EXPECT_EQ(QColor(shot.pixel(screen.width() - 1, 0)), QColor(72, 115, 255)) << "stretched across the screen";
+    EXPECT_EQ(QColor(shot.pixel(5, 62)), QColor(0, 128, 0));
+    EXPECT_EQ(QColor(shot.pixel(screen.width() / 3, 63)), QColor(0, 128, 0));
+    const QColor sky = shot.pixel(5, 30);
+    EXPECT_EQ(sky.blue(), 255);
+    EXPECT_GT(sky.red(), 72);
+
+    const QRect title((screenTwips - 2100) / 2 / 15, 15, 140, 34);
+    int whiteInside = 0, whiteOutside = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            if (QColor(shot.pixel(x, y)) == QColor(255, 255, 255))
+                ++(title.contains(x, y) ? whiteInside : whiteOutside);
+    EXPECT_GT(whiteInside, 100);
+    EXPECT_EQ(whiteOutside, 0);
+}
+
+TEST_F(Startup, TwentyDistinctHiddenParticleWindowsWait)
+{
+    std::set<QWidget *> windows;
+    for (const auto &dot : modBarn::Dots) {
+        ASSERT_TRUE(dot);
+        windows.insert(dot->hWnd());
+        EXPECT_FALSE(dot->Flag);
+        EXPECT_FALSE(dot->hWnd()->isVisible());
+        EXPECT_EQ(dot->Width(), 30);
+        EXPECT_EQ(dot->Height(), 30);
+        EXPECT_TRUE(dot->hWnd()->isWindow());
+        EXPECT_TRUE(dot->hWnd()->windowFlags().testFlag(Qt::WindowTransparentForInput));
+        EXPECT_TRUE(dot->hWnd()->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    }
+    EXPECT_EQ(windows.size(), 20u);
+}
+
+TEST_F(Startup, LaunchDotRoundsTheAngleAndArmsTheParticle)
+{
+    const std::pair<double, std::int32_t> angles[] = {{44.5, 44}, {45.5, 46}, {45.4, 45}, {-29.5, -30}, {389.6, 390}};
+    std::set<std::int32_t> fades;
+    for (auto [angle, stored] : angles) {
+        for (int round = 0; round < 40; ++round) {
+            frmDot &dot = *modBarn::Dots[3];
+            dot.Flag = false;
+            dot.T = 5;
+            dot.Color = -3;
+            modBarn::LaunchDot(3, 1500.5, 2500.25, angle, 310.5);
+            EXPECT_TRUE(dot.Flag);
+            EXPECT_EQ(dot.Angle, stored) << angle;
+            EXPECT_EQ(dot.StX, 1500.5);
+            EXPECT_EQ(dot.StY, 2500.25);
+            EXPECT_EQ(dot.Spd, 310.5);
+            EXPECT_EQ(dot.T, 0);
+            EXPECT_EQ(dot.Color, 255);
+            EXPECT_GE(dot.ColMSpd, 4);
+            EXPECT_LE(dot.ColMSpd, 10);
+            fades.insert(dot.ColMSpd);
+            EXPECT_FALSE(dot.hWnd()->isVisible()) << "launching shows nothing yet";
+        }
+    }
+    EXPECT_EQ(fades.size(), 7u) << "every fade from 4 to 10 occurs";
+}
+
+TEST_F(Startup, LaunchDotLeavesAFlyingParticleAlone)
+{
+    frmDot &dot = *modBarn::Dots[7];
+    modBarn::LaunchDot(7, 100, 200, 20, 300);
+    dot.T = 1.5;
+    dot.Color = 120;
+    const auto before = std::make_tuple(dot.StX, dot.StY, dot.T, dot.Spd, dot.Angle, dot.Color, dot.ColMSpd);
+    modBarn::LaunchDot(7, 900, 900, 180, 50);
+    EXPECT_EQ(std::make_tuple(dot.StX, dot.StY, dot.T, dot.Spd, dot.Angle, dot.Color, dot.ColMSpd), before);
+}
+
+TEST_F(Startup, PointersAreCrossOverTheStripAndArrowOverItsButtons)
+{
+    EXPECT_EQ(strip.hWnd()->cursor().shape(), Qt::CrossCursor);
+    EXPECT_EQ(strip.Lstage.hWnd()->cursor().shape(), Qt::CrossCursor);
+    EXPECT_EQ(strip.SARA.hWnd()->cursor().shape(), Qt::CrossCursor);
+    EXPECT_EQ(strip.Img.hWnd()->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(strip.PicReady.hWnd()->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(strip.pTama[0].hWnd()->cursor().shape(), Qt::ArrowCursor);
+}
+
+// Presses land on the control under them; labels and icons swallow theirs, and the plate
+// takes only those inside its outline.
+TEST_F(Startup, PressesReachTheControlUnderThemWithinItsOutline)
+{
+    std::vector<std::string> got;
+    strip.MouseDown = [&](std::int16_t, std::int16_t, float, float) { got.push_back("strip"); };
+    strip.SARA.MouseDown = [&](std::int16_t, std::int16_t, float, float) { got.push_back("plate"); };
+    strip.SARA.Move(3000, 300);
+    strip.SARA.setVisible(true);
+    for (auto &icon : strip.pTama)
+        icon.setVisible(true);
+    const QPoint origin = strip.hWnd()->geometry().topLeft();
+    auto at = [&](const forms::Control &c, int x, int y) { return origin + c.hWnd()->geometry().topLeft() + QPoint(x, y); };
+
+    desktop.clickNow(at(strip.SARA, 6, 3));   // inside the dome
+    desktop.clickNow(at(strip.SARA, 0, 0));   // the plate's corner, outside the outline
+    desktop.clickNow(at(strip.SARA, 6, 6));   // below the rim
+    desktop.clickNow(at(strip.Ltama, 1, 1));  // a blank label
+    desktop.clickNow(at(strip.pTama[0], 5, 5));
+    desktop.clickNow(at(strip.pTama[0], 0, 0)); // outside the shell's outline
+    desktop.pump();
+    EXPECT_EQ(got, (std::vector<std::string>{"plate", "strip", "strip", "strip"}));
+}
+
+TEST(Windows, MenuAndDialogAreBuiltAsDesigned)
+{
+    VirtualDesktop desktop;
+    frmMenu &menu = forms::Default<frmMenu>();
+    std::vector<std::string> captions;
+    for (const forms::Menu *item : menu.mpop.items())
+        captions.push_back(item->Caption());
+    EXPECT_EQ(captions, (std::vector<std::string>{"ハイスコア", "-", "バージョン情報", "-", "終了"}));
+    EXPECT_EQ(menu.mh.items().size(), 5u);
+    EXPECT_FALSE(menu.hWnd()->isVisible());
+
+    frm_Version dialog;
+    EXPECT_EQ(dialog.Caption(), "バージョン情報");
+    EXPECT_EQ(dialog.hWnd()->size(), QSize(263, 75));
+    EXPECT_EQ(dialog.Label3.Caption(), "Kestrin");
+    EXPECT_EQ(dialog.Label2_1.Caption(), "Version 1.0.0");
+}
+
+} // namespace
