@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QEventLoop>
+#include <QFontMetricsF>
 #include <QIcon>
 #include <QImage>
 #include <QKeyEvent>
@@ -470,7 +471,11 @@ Label::Label(Control &container)
     create(&container);
     // Labels have no window of their own: the pointer is their container's.
     widget_->setAttribute(Qt::WA_TranslucentBackground);
-    widget_->setFont(fontFor("IPAPGothic", 9.0f, false));
+    // The default face: a Japanese sans serif on a 12-pixel line, the line height of the
+    // 9-point interface font the label sizes were laid out for.
+    QFont font(QStringLiteral("IPAPGothic"));
+    font.setPixelSize(11);
+    widget_->setFont(font);
 }
 
 void Label::setCaption(const std::string &caption)
@@ -498,9 +503,18 @@ void Label::setFont(const std::string &family, float points, bool bold)
 
 void Label::paint(QPainter &painter)
 {
+    const QString text = QString::fromStdString(caption_);
+    QRectF box = widget_->rect();
+    // A caption a little wider than its box is narrowed to fit rather than cut or wrapped:
+    // font widths differ from machine to machine, the boxes do not.
+    const qreal advance = QFontMetricsF(widget_->font()).horizontalAdvance(text);
+    if (advance > box.width() && advance > 0) {
+        painter.scale(box.width() / advance, 1.0);
+        box.setWidth(advance);
+    }
     painter.setPen(toQColor(foreColor_));
     const Qt::Alignment horizontal = alignment_ == Alignment::Center ? Qt::AlignHCenter : Qt::AlignLeft;
-    painter.drawText(widget_->rect(), horizontal | Qt::AlignTop | Qt::TextWordWrap, QString::fromStdString(caption_));
+    painter.drawText(box, horizontal | Qt::AlignTop | Qt::TextSingleLine, text);
 }
 
 CommandButton::CommandButton(Control &container, const std::string &caption)
