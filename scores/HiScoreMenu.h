@@ -1,0 +1,18 @@
+#pragma once
+// The five high-score lines of the popup menu.
+
+#include <array>
+#include <string>
+
+namespace modSubroutine {
+
+// The lines for places 1 to 5 as the score file holds them now, as UTF-8 captions:
+// "１位：2004年05月12日 14:03:22  HIT数:18", or "１位：(なし)" for an empty place. A hand-edited
+// value that is not a time stamp and a score is shown as it stands.
+std::array<std::string, 5> HiScoreLines();
+
+// Rewrites the five high-score items of the popup menu from the score file. Called each time
+// the menu opens and after each ranking update.
+void ListHiScore();
+
+} // namespace modSubroutine
