@@ -1,0 +1,367 @@
+// The score file, the ranking of a finished game and the high-score lines, all through a
+// real file in a temporary folder that stands for the executable's folder.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "forms/Forms.h"
+#include "forms/Runtime.h"
+#include "frmMenu.h"
+#include "scores/HiScoreMenu.h"
+#include "scores/PrivateProfile.h"
+#include "scores/Ranking.h"
+#include "scores/ScoreFile.h"
+
+using namespace modSubroutine;
+using namespace std::string_literals;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string kStamp = "2024/03/09 21:07:45";
+
+// A new entry made at the fixed time of these tests.
+std::string made(int score) { return kStamp + ',' + std::to_string(score); }
+// An older entry that stood at place n; the day tells the entries apart after a move.
+std::string was(int n, int score) { return "2001/01/0" + std::to_string(n) + " 10:00:00," + std::to_string(score); }
+
+std::string crlf(const Lines &lines)
+{
+    std::string text;
+    for (const auto &line : lines)
+        text += line + "\r\n";
+    return text;
+}
+
+class Scores : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        forms::hooks().appPath = [this] { return dir.path().toStdString(); };
+        forms::hooks().now = [] { return forms::DateTime{2024, 3, 9, 21, 7, 45}; };
+    }
+    void TearDown() override { forms::resetHooks(); }
+
+    QString path() const { return dir.filePath("Qorvel.ini"); }
+    void put(const std::string &bytes)
+    {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(bytes.data(), qint64(bytes.size())), qint64(bytes.size()));
+    }
+    std::optional<std::string> bytes() const
+    {
+        QFile file(path());
+        if (!file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        return file.readAll().toStdString();
+    }
+
+    QTemporaryDir dir;
+};
+
+// Entering scores: the place returned and the exact file afterwards. A fault in the tie rule,
+// in reading scores as numbers or in the order of the moves shows as a wrong line.
+TEST_F(Scores, rankingEntersScoresAndMovesTheTableDown)
+{
+    const Lines full{"[Data]",           "HISCORE1=" + was(1, 25), "HISCORE2=" + was(2, 20),
+                     "HISCORE3=" + was(3, 18), "HISCORE4=" + was(4, 18), "HISCORE5=" + was(5, 10)};
+    const Lines three{"[Data]", "HISCORE1=" + was(1, 15), "HISCORE2=" + was(2, 12), "HISCORE3=" + was(3, 7)};
+    struct Case {
+        const char *name;
+        std::optional<Lines> before; // none: no file
+        int score;
+        int place;
+        Lines after;
+    };
+    const Case cases[] = {
+        {"no file, even for a score of 0", std::nullopt, 0, 1, {"[Data]", "HISCORE1=" + made(0)}},
+        {"a tie ranks below the older entry", full, 20, 3,
+         {"[Data]", "HISCORE1=" + was(1, 25), "HISCORE2=" + was(2, 20), "HISCORE3=" + made(20),
+          "HISCORE4=" + was(3, 18), "HISCORE5=" + was(4, 18)}},
+        {"equal to the fifth place changes nothing", full, 10, 0, full},
+        {"an empty fourth place takes the score", three, 5, 4,
+         {three[0], three[1], three[2], three[3], "HISCORE4=" + made(5)}},
+        {"the move from an empty place leaves HISCORE5 empty", three, 13, 2,
+         {"[Data]", "HISCORE1=" + was(1, 15), "HISCORE2=" + made(13), "HISCORE3=" + was(2, 12), "HISCORE5=",
+          "HISCORE4=" + was(3, 7)}},
+        {"a best score drops the fifth entry",
+         Lines{"[Data]", "HISCORE1=" + was(1, 20), "HISCORE2=" + was(2, 18), "HISCORE3=" + was(3, 15),
+               "HISCORE4=" + was(4, 12), "HISCORE5=" + was(5, 10)},
+         25, 1,
+         {"[Data]", "HISCORE1=" + made(25), "HISCORE2=" + was(1, 20), "HISCORE3=" + was(2, 18),
+          "HISCORE4=" + was(3, 15), "HISCORE5=" + was(4, 12)}},
+        {"10 ranks above 9", Lines{"[Data]", "HISCORE1=" + was(1, 9)}, 10, 1,
+         {"[Data]", "HISCORE1=" + made(10), "HISCORE5=", "HISCORE4=", "HISCORE3=", "HISCORE2=" + was(1, 9)}},
+        {"an empty place in the middle moves along",
+         Lines{"[Data]", "HISCORE1=" + was(1, 15), "HISCORE2=", "HISCORE3=" + was(3, 7)}, 20, 1,
+         {"[Data]", "HISCORE1=" + made(20), "HISCORE2=" + was(1, 15), "HISCORE3=", "HISCORE5=",
+          "HISCORE4=" + was(3, 7)}},
+        {"the score is the number after the last comma; 1e3 is 1",
+         Lines{"[Data]", "HISCORE1=x,3,18.5", "HISCORE2=y,1e3"}, 18, 2,
+         {"[Data]", "HISCORE1=x,3,18.5", "HISCORE2=" + made(18), "HISCORE5=", "HISCORE4=", "HISCORE3=y,1e3"}},
+        {"abc reads as 0, -5 keeps its sign", Lines{"[Data]", "HISCORE1=z,abc", "HISCORE2=w,-5"}, 0, 2,
+         {"[Data]", "HISCORE1=z,abc", "HISCORE2=" + made(0), "HISCORE5=", "HISCORE4=", "HISCORE3=w,-5"}},
+        {"other sections, comments and a later [Data] are kept",
+         Lines{"; my scores", "[Other]", "HISCORE1=keep", "", "[data]", "hiscore1 = x,10", "junk", "[Data]",
+               "HISCORE2=y,5"},
+         7, 2,
+         {"; my scores", "[Other]", "HISCORE1=keep", "", "[data]", "hiscore1 = x,10", "junk",
+          "HISCORE2=" + made(7), "[Data]", "HISCORE2=y,5"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(path());
+        if (c.before)
+            put(crlf(*c.before));
+        EXPECT_EQ(RankScore(c.score), c.place);
+        EXPECT_EQ(bytes(), crlf(c.after));
+    }
+}
+
+// Hand-edited files read the way the Windows profile functions read them.
+TEST_F(Scores, readIniFollowsTheProfileRulesOnHandEditedFiles)
+{
+    const std::string longValue(600, 'x');
+    struct Case {
+        std::string file;
+        std::string expected; // of HISCORE1 in [Data]
+    };
+    const Case cases[] = {
+        {"  [ data ]  \r\n  hiscore1   =   a b  \r\n", "a b"},
+        {"[Data]\nHISCORE1=lf\n", "lf"},
+        {"[Data]\rHISCORE1=cr\r", "cr"},
+        {"\xEF\xBB\xBF[Data]\r\nHISCORE1=bom", "bom"},
+        {"[Data]\r\n\tHISCORE1\t=\x1A" "tab\t\r\n", "tab"},
+        {"[Data]\r\nHISCORE1=\"  quoted,3 \"", "quoted,3"},
+        {"[Data]\r\nHISCORE1='q'\r\n", "q"},
+        {"[Data]\r\nHISCORE1=\"half\r\n", "\"half"},
+        {"[Data]\r\nHISCORE1=a=b\r\n", "a=b"},
+        {"[Data]\r\nHISCORE1=\r\nHISCORE1=second\r\n", ""},
+        {"[Data]\r\nHISCORE1\r\nHISCORE1=second\r\n", ""},
+        {"[Data]\r\nHISCORE2=x\r\n[Data]\r\nHISCORE1=later\r\n", ""},
+        {"[Data]\r\nHISCORE1=first\r\nHISCORE1=second\r\n", "first"},
+        {"HISCORE1=before\r\n[Data]\r\n", ""},
+        {"[Data\r\nHISCORE1=nosection\r\n", ""},
+        {"[Data]\r\n[Other\r\nHISCORE1=stillData\r\n", "stillData"},
+        {"[Data] trailing\r\n;HISCORE1=comment\r\n#HISCORE1=x\r\nHISCORE1=real\r\n", "real"},
+        {"[Data]x]\r\nHISCORE1=other\r\n", ""},
+        {"[Data]\r\nHISCORE1=12\0 34\r\n"s, "12"},
+        {"[Data]\r\nHISCORE1=" + longValue, std::string(510, 'x')},
+        {"[Data]\r\nHISCORE1=" + std::string(509, 'x') + "  y", std::string(509, 'x')},
+        {"", ""},
+        {"\xFF\xFE[\0D\0a\0t\0a\0]\0\r\0\n\0H\0"s, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file.substr(0, 60));
+        put(c.file);
+        EXPECT_EQ(ReadIni("Data", "HISCORE1"), c.expected);
+    }
+    QFile::remove(path());
+    EXPECT_EQ(ReadIni("Data", "HISCORE1"), "");
+}
+
+// Writing edits one line and keeps everything else, as Windows does.
+TEST_F(Scores, writeIniEditsOneLineAndKeepsTheRest)
+{
+    const std::string bom = "\xEF\xBB\xBF";
+    struct Case {
+        std::string before, key, value;
+        bool stored;
+        std::string after;
+    };
+    const Case cases[] = {
+        {"[Data]\nHISCORE1=a\nHISCORE2=b\n", "HISCORE1", "v", true, "[Data]\nHISCORE1=v\nHISCORE2=b\n"},
+        {"[DATA]\r\n  hiscore1 = a \r\n", "HISCORE1", "v", true, "[DATA]\r\nhiscore1=v\r\n"},
+        // A rewrite would tidy the spacing: an unchanged value must not rewrite.
+        {"[Data]\r\n HISCORE1 = v \r\n", "HISCORE1", "v", true, "[Data]\r\n HISCORE1 = v \r\n"},
+        {"[Data]\r\nHISCORE1=a\r\n\r\n[Other]\r\nk=1\r\n", "HISCORE2", "b", true,
+         "[Data]\r\nHISCORE1=a\r\nHISCORE2=b\r\n\r\n[Other]\r\nk=1\r\n"},
+        {"[Data]\r\nHISCORE1=a", "HISCORE2", "b", true, "[Data]\r\nHISCORE1=a\r\nHISCORE2=b\r\n"},
+        {"[Other]\rk=1", "HISCORE1", "v", true, "[Other]\rk=1\r\n[Data]\r\nHISCORE1=v\r\n"},
+        {"ab\0c"s, "HISCORE1", "v", true, "ab\0c\r\n[Data]\r\nHISCORE1=v\r\n"s},
+        {"[Data]\r\nHISCORE1\r\n", "HISCORE1", "v", true, "[Data]\r\nHISCORE1=v\r\n"},
+        {bom + "[Data]\r\nHISCORE1=a\r\n", "HISCORE1", "v", true, bom + "[Data]\r\nHISCORE1=v\r\n"},
+        {"[Data]\r\nHISCORE1=a\r\n", "HISCORE1", "v\r\n[Other]", false, "[Data]\r\nHISCORE1=a\r\n"},
+        {"[Data]\r\nHISCORE1=a\r\n", "HISCORE1=x", "v", false, "[Data]\r\nHISCORE1=a\r\n"},
+        {"[Data]\r\nHISCORE1=a\r\n", "[Other]", "v", false, "[Data]\r\nHISCORE1=a\r\n"},
+        {"[Data]\r\nHISCORE1=a\r\n", ";note", "v", false, "[Data]\r\nHISCORE1=a\r\n"},
+        {"\xFF\xFE[\0"s, "HISCORE1", "v", false, "\xFF\xFE[\0"s},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.before + " <- " + c.key);
+        put(c.before);
+        EXPECT_EQ(WriteIni("Data", c.key, c.value), c.stored);
+        EXPECT_EQ(bytes(), c.after);
+    }
+}
+
+// An entry that cannot be stored is reported, and the old file survives byte for byte.
+TEST_F(Scores, aFailedUpdateReportsNotSavedAndKeepsTheOldFile)
+{
+    // A move pushes the file past the size the writer accepts, so the second write fails
+    // after the first has succeeded.
+    const std::string nearLimit = crlf({"[Data]", "HISCORE1=" + was(1, 25), "HISCORE2=" + was(2, 20),
+                                        "HISCORE3=" + was(3, 18), "HISCORE4=" + was(4, 18) + std::string(60, ' ') + ",18",
+                                        "HISCORE5=" + was(5, 10)});
+    const std::string padding = ";" + std::string(profile::kMaxFileSize - nearLimit.size() - 3, 'p') + "\r\n";
+    const std::function<void()> setups[] = {
+        [&] { ASSERT_TRUE(QDir(dir.path()).mkdir("Qorvel.ini")); },
+        [&] { put(padding + nearLimit); },
+        [&] { put("\xFF\xFE[\0D\0"s); },
+        // Too large to read, so it must not be taken for a missing file and replaced.
+        [&] { put(padding + nearLimit + "; one byte too many\r\n"); },
+    };
+    for (const auto &setup : setups) {
+        QDir(path()).removeRecursively();
+        QFile::remove(path());
+        setup();
+        const auto before = bytes();
+        EXPECT_EQ(RankScore(19), kScoreNotSaved);
+        EXPECT_EQ(bytes(), before);
+        EXPECT_EQ(QFileInfo(path()).isDir(), !before.has_value());
+    }
+}
+
+TEST_F(Scores, aFileThatCannotBeReadIsNotReplaced)
+{
+    put(crlf({"[Data]", "HISCORE1=" + was(1, 3)}));
+    QFile::setPermissions(path(), QFileDevice::Permissions());
+    if (QFile(path()).open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "file permissions are not enforced for this user (root)";
+    EXPECT_EQ(RankScore(19), kScoreNotSaved);
+    QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(bytes(), crlf({"[Data]", "HISCORE1=" + was(1, 3)}));
+}
+
+// The lines the popup menu shows; a damaged line must not stop the others from filling.
+TEST_F(Scores, menuLinesShowTheTable)
+{
+    const Lines empty{"１位：(なし)", "２位：(なし)", "３位：(なし)", "４位：(なし)", "５位：(なし)"};
+    struct Case {
+        std::optional<Lines> file;
+        Lines lines;
+    };
+    const Case cases[] = {
+        {std::nullopt, empty},
+        {Lines{"[Data]", "HISCORE1=2004/05/12 14:03:22,18", "HISCORE2=2004/05/12 00:05:09,0", "HISCORE3="},
+         {"１位：2004年05月12日 14:03:22  HIT数:18", "２位：2004年05月12日 00:05:09  HIT数:0", empty[2], empty[3],
+          empty[4]}},
+        {Lines{"[Data]", "HISCORE1=2004/05/12 00:05:09,3"},
+         {"１位：2004年05月12日 00:05:09  HIT数:3", empty[1], empty[2], empty[3], empty[4]}},
+        {Lines{"[Data]", "HISCORE1=garbage", "HISCORE2=2004/13/12 00:00:00,5", "HISCORE3=2004/05/12 14:03:22",
+               "HISCORE4=2004/05/12 14:03:22,x,07", "HISCORE5=2004/05/12 14:03:22,\xE9"},
+         {"１位：garbage", "２位：2004/13/12 00:00:00,5", "３位：2004/05/12 14:03:22",
+          "４位：2004年05月12日 14:03:22  HIT数:07", "５位：2004年05月12日 14:03:22  HIT数:é"}},
+    };
+    for (const Case &c : cases) {
+        QFile::remove(path());
+        if (c.file)
+            put(crlf(*c.file));
+        const auto lines = HiScoreLines();
+        EXPECT_EQ(Lines(lines.begin(), lines.end()), c.lines);
+    }
+}
+
+// The end of a game refreshes the menu items, each with its own place.
+TEST_F(Scores, updateHiScoreRefreshesTheMenuItems)
+{
+    put(crlf({"[Data]", "HISCORE1=" + was(1, 20)}));
+    EXPECT_EQ(UpdateHiScore(12), 2);
+    const auto &items = forms::Default<frmMenu>().mhiscore;
+    EXPECT_EQ(items[0].Caption(), "１位：2001年01月01日 10:00:00  HIT数:20");
+    EXPECT_EQ(items[1].Caption(), "２位：2024年03月09日 21:07:45  HIT数:12");
+    EXPECT_EQ(items[4].Caption(), "５位：(なし)");
+}
+
+// Random damage: whatever the file holds, a place reported is a place stored, a failure
+// leaves the file alone, and every menu line is filled.
+TEST_F(Scores, damagedFilesNeverLoseTheReportedEntry)
+{
+    const std::string pieces[] = {"[Data]", "[data", "HISCORE1=", "hiscore3 =", "HISCORE5", "\r\n", "\n",
+                                  "\r", ",", "2004/05/12 14:03:22", "17", "\"", ";", std::string(1, '\0')};
+    const std::string places[] = {"１位：", "２位：", "３位：", "４位：", "５位："};
+    std::mt19937 random(20240309);
+    for (int round = 0; round < 300; ++round) {
+        std::string file;
+        const int parts = int(random() % 40);
+        for (int i = 0; i < parts; ++i)
+            file += random() % 3 ? pieces[random() % std::size(pieces)] : std::string(1, char(random()));
+        put(file);
+        const int score = int(random() % 26);
+        const int place = RankScore(score);
+        SCOPED_TRACE(file);
+        ASSERT_GE(place, kScoreNotSaved);
+        ASSERT_LE(place, 5);
+        if (place > 0) {
+            EXPECT_EQ(ReadIni("Data", "HISCORE" + std::to_string(place)), made(score));
+        } else if (place == kScoreNotSaved) {
+            EXPECT_EQ(bytes(), file);
+        }
+        const auto lines = HiScoreLines();
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            EXPECT_TRUE(lines[i].starts_with(places[i])) << lines[i];
+    }
+}
+
+TEST_F(Scores, aLargeFileIsHandledQuickly)
+{
+    std::string file;
+    while (file.size() < 5'000'000)
+        file += "key" + std::to_string(file.size()) + " = some value\r\n; a comment\r\n";
+    put(file + crlf({"[Data]", "HISCORE1=" + was(1, 20), "HISCORE2=" + was(2, 10)}));
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(RankScore(15), 2);
+    EXPECT_EQ(HiScoreLines()[1], "２位：2024年03月09日 21:07:45  HIT数:15");
+    EXPECT_LT(timer.elapsed(), 5000);
+}
+
+TEST(ScoreFileIn, addsNoSecondSeparatorToARoot)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"/", "/Qorvel.ini"}, {"C:\\", "C:\\Qorvel.ini"}, {"C:/", "C:/Qorvel.ini"},
+        {"/opt/kestrin", "/opt/kestrin/Qorvel.ini"}};
+    for (const auto &[folder, path] : cases)
+        EXPECT_EQ(ScoreFileIn(folder), path);
+}
+
+// An installed copy cannot write beside its executable: the table goes to the user's data
+// folder, and reads follow it there. A writable executable folder always comes first.
+TEST_F(Scores, anUnwritableExecutableFolderKeepsTheTableInTheDataFolder)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    ASSERT_FALSE(data.isEmpty());
+    const std::string inData = ScoreFileIn(data.toStdString());
+    put("not a folder");
+    for (const QString &folder : {dir.filePath("missing/bin"), path()}) {
+        QDir(data).removeRecursively();
+        forms::hooks().appPath = [folder] { return folder.toStdString(); };
+        EXPECT_EQ(ScoreFilePath(), inData);
+        EXPECT_EQ(RankScore(12), 1);
+        EXPECT_EQ(HiScoreLines()[0], "１位：2024年03月09日 21:07:45  HIT数:12");
+        EXPECT_TRUE(QFile::exists(QString::fromStdString(inData)));
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing")));
+    forms::hooks().appPath = [this] { return dir.path().toStdString(); };
+    EXPECT_EQ(ScoreFilePath(), path().toStdString());
+    QDir(data).removeRecursively();
+    QStandardPaths::setTestModeEnabled(false);
+}
+
+} // namespace
