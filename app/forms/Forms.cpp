@@ -276,6 +276,9 @@ Form::Form(FormStyle style) : style_(style)
                                | Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus
                                | Qt::WindowTransparentForInput);
         widget->setAttribute(Qt::WA_ShowWithoutActivating);
+        // The native window exists from the start, so the first frame that shows it is
+        // not also the one that creates it.
+        widget->winId();
         break;
     case FormStyle::Dialog:
         widget->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
@@ -300,6 +303,10 @@ void Form::setCaption(const std::string &caption)
 void Form::setBackColor(Color color)
 {
     backColor_ = color;
+    // A particle shows nothing but its colour: the window system fills it, which saves
+    // a paint through Qt's backing store for each of twenty windows every frame.
+    if (style_ == FormStyle::Particle && SetNativeBackground(widget_, color))
+        return;
     refresh();
 }
 
@@ -330,6 +337,15 @@ void Form::PaintPicture(const Picture &picture, float x1, float y1, float width1
     painter.drawImage(QRectF(toPx(x1), toPx(y1), toPx(width1), toPx(height1)), picture.image(),
                       QRectF(toPx(x2), toPx(y2), toPx(width2), toPx(height2)));
     refresh();
+}
+
+void Form::place()
+{
+    // Particles move every frame: a shown one goes straight to the window system.
+    const bool sameSize = widget_->size() == QSize(toPx(width_), toPx(height_));
+    if (style_ == FormStyle::Particle && sameSize && MoveNativeWindow(widget_, toPx(left_), toPx(top_)))
+        return;
+    Control::place();
 }
 
 void Form::paint(QPainter &painter)

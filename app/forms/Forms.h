@@ -99,7 +99,8 @@ protected:
     Control() = default;
     // Creates the widget: a child of the container's widget, or a top-level window.
     void create(Control *container, std::unique_ptr<QWidget> ownWidget = {});
-    void place();
+    // Gives the widget the position and size of the fields, in pixels.
+    virtual void place();
     // Pixels between the widget's corner and where contained controls start.
     virtual int clientOffsetPx() const { return 0; }
 
@@ -167,6 +168,7 @@ public:
 
 protected:
     void paint(QPainter &painter) override;
+    void place() override;
 
 private:
     void closedByUser();

@@ -97,7 +97,8 @@ int SetWindowPos(HWND window, InsertAfter after, int x, int y, int cx, int cy, s
         window->resize(cx, cy);
     if (flags & SWP_SHOWWINDOW)
         window->show();
-    if (after == HWND_TOPMOST || after == HWND_TOP)
+    // Offscreen windows have no stacking order to change.
+    if ((after == HWND_TOPMOST || after == HWND_TOP) && QGuiApplication::platformName() != QLatin1String("offscreen"))
         window->raise();
     return 1;
 }
@@ -108,13 +109,59 @@ int WorkAreaBottomPx()
     return area.y() + area.height();
 }
 
+#ifdef KESTRIN_HAVE_XCB
+namespace {
+xcb_connection_t *xcbConnection()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return nullptr;
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+} // namespace
+#endif
+
+bool SetNativeBackground(HWND window, Color color)
+{
+#ifdef KESTRIN_HAVE_XCB
+    xcb_connection_t *c = xcbConnection();
+    if (!c || !window)
+        return false;
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    // A 24-bit true-colour pixel is 0x00RRGGBB; the colour is stored blue-green-red.
+    const std::uint32_t pixel = ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
+    xcb_change_window_attributes(c, id, XCB_CW_BACK_PIXEL, &pixel);
+    xcb_clear_area(c, 0, id, 0, 0, 0, 0);
+    return true;
+#else
+    (void)window;
+    (void)color;
+    return false;
+#endif
+}
+
+bool MoveNativeWindow(HWND window, int x, int y)
+{
+#ifdef KESTRIN_HAVE_XCB
+    xcb_connection_t *c = xcbConnection();
+    if (!c || !window || !window->isVisible())
+        return false;
+    const std::uint32_t position[2] = {static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y)};
+    xcb_configure_window(c, static_cast<xcb_window_t>(window->winId()),
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, position);
+    return true;
+#else
+    (void)window;
+    (void)x;
+    (void)y;
+    return false;
+#endif
+}
+
 void SetSkipTaskbar(HWND window)
 {
 #ifdef KESTRIN_HAVE_XCB
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return;
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *c = x11 ? x11->connection() : nullptr;
+    xcb_connection_t *c = xcbConnection();
     if (!c)
         return;
     auto atom = [c](const char *name) {

@@ -45,6 +45,14 @@ int SetWindowPos(HWND window, InsertAfter after, int x, int y, int cx, int cy, s
 // Bottom edge of the primary screen's work area, pixels from the top of the screen.
 int WorkAreaBottomPx();
 
+// Has the window system fill the window with one colour, with no painting by the
+// program: the cheapest way to recolour a window. False where that is not available.
+bool SetNativeBackground(HWND window, Color color);
+
+// Moves a shown top-level window straight through the window system (pixels), without
+// the window-manager hints Qt rewrites on every move. False where that is not available.
+bool MoveNativeWindow(HWND window, int x, int y);
+
 // Keeps a top-level window off the taskbar and pager; call before it is first shown.
 void SetSkipTaskbar(HWND window);
 
