@@ -2,6 +2,7 @@
 
 #include "burst/modBarn.h"
 #include "forms/Values.h"
+#include "game/Game.h"
 #include "game/GameState.h"
 #include "modSubroutine.h"
 #include "sprites/mod_RGN_Data.h"
@@ -39,6 +40,12 @@ frmBG::frmBG()
     PicReady.setVisible(false);
     Label1.setCaption("Ready...");
     Label1.setAlignment(forms::Alignment::Center);
+
+    MouseDown = [](std::int16_t button, std::int16_t, float, float) { game::StripPressed(button); };
+    Img.MouseDown = [](std::int16_t button, std::int16_t, float, float) { game::TitlePressed(button); };
+    SARA.MouseDown = [](std::int16_t, std::int16_t, float, float) { game::PlatePressed(); };
+    PicReady.Click = [] { game::StartThrow(); };
+    Label1.Click = [] { game::StartThrow(); };
 
     PicBG.Move(2490, 1230);
     Img.Move(1920, 240);

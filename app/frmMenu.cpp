@@ -4,6 +4,7 @@
 #include "frm_RGN_Picture.h"
 #include "frm_Version.h"
 #include "burst/frmDot.h"
+#include "scores/HiScoreMenu.h"
 
 frmMenu::frmMenu()
     : forms::Form(forms::FormStyle::Hidden), mpop("mpop"), mh("ハイスコア", &mpop),
@@ -13,6 +14,8 @@ frmMenu::frmMenu()
 {
     setCaption("Form1");
 
+    // The score lines are rewritten from the file each time the menu opens.
+    mpop.Click = [] { modSubroutine::ListHiScore(); };
     mver.Click = [this] { mver_Click(); };
     mend.Click = [this] { mend_Click(); };
 }

@@ -20,4 +20,17 @@ void InitDots();
 // still flying is left as it is. Reseeds the random source first.
 void LaunchDot(int index, double StX, double StY, double Angle, double Spd);
 
+// One motion step of a particle on a screen of the given size (twips): moves it along
+// its path, fades it, and retires it (Flag false) when it leaves the screen or fades
+// out. Returns true when it retired.
+bool StepDot(frmDot &dot, float screenWidth, float screenHeight);
+
+// One motion step of every flying particle; retired ones are hidden.
+void MoveDots();
+
+// Bursts the plate at a screen point (twips): launches 19 particles in all directions
+// and animates them, 40 ms a frame at most, until every one has retired. Messages are
+// pumped once a frame, so other presses are handled meanwhile.
+void Burst(double X, double Y);
+
 } // namespace modBarn

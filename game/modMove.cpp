@@ -1,0 +1,74 @@
+#include "game/modMove.h"
+
+#include "forms/Values.h"
+#include "frmBG.h"
+#include "game/Game.h"
+
+namespace modMove {
+
+namespace {
+constexpr std::uint32_t kFrameMs = 60;
+constexpr std::uint32_t kMissNoticeMs = 1500;
+constexpr std::uint32_t kPauseBeforeNextMs = 1000;
+constexpr std::int32_t kPlatesPerGame = 25;
+} // namespace
+
+bool FlightStep(GameState &state, float stripHeight)
+{
+    state.PlateSpeedY = state.PlateSpeedY + 1;
+    state.PlateX = forms::CLng(static_cast<double>(state.PlateX) + state.PlateSpeedX);
+    state.PlateY = forms::CLng(static_cast<double>(state.PlateY) + state.PlateSpeedY);
+    // Only falling out at the bottom ends a flight: a plate off to the side or above the
+    // strip is merely out of sight.
+    return !(stripHeight < static_cast<float>(state.PlateY));
+}
+
+void MovePlate(float stepX, float stepY)
+{
+    frmBG &bg = forms::Default<frmBG>();
+    forms::Randomize();
+    Game.PlateSpeedY = stepY;
+    Game.PlateSpeedX = stepX;
+    bg.SARA.Move(static_cast<float>(Game.PlateX), static_cast<float>(Game.PlateY));
+    bg.SARA.setVisible(true);
+
+    // A hit hides the plate but does not end the loop: the hidden plate flies on.
+    bool flying = true;
+    while (flying) {
+        flying = FlightStep(Game, bg.Height());
+        forms::DoEvents();
+        bg.SARA.Move(static_cast<float>(Game.PlateX), static_cast<float>(Game.PlateY));
+        forms::DoEvents();
+        forms::Sleep(kFrameMs);
+    }
+    Game.ShotOpen = false;
+
+    if (!Game.PlateHit) {
+        bg.PicReady.setBackColor(game::kPanelYellow);
+        bg.Label1.setCaption("Miss!!");
+        bg.PicReady.setVisible(true);
+        forms::DoEvents();
+        forms::Sleep(kMissNoticeMs);
+        forms::DoEvents();
+        bg.PicReady.setVisible(false);
+    }
+
+    if (Game.PlateNo == kPlatesPerGame) {
+        game::EndGame();
+        Game.PlateFlying = false;
+        return;
+    }
+
+    Game.PlateNo = Game.PlateNo + 1;
+    forms::DoEvents();
+    forms::Sleep(kPauseBeforeNextMs);
+    forms::DoEvents();
+    // No pump between showing the panel and clearing PlateFlying: a click on the new
+    // panel always throws the next plate.
+    game::OfferPlate(bg);
+    Game.ShellsLeft = 2;
+    bg.Disp();
+    Game.PlateFlying = false;
+}
+
+} // namespace modMove

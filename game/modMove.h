@@ -1,0 +1,17 @@
+#pragma once
+// The plate's flight.
+
+#include "game/GameState.h"
+
+namespace modMove {
+
+// One frame of the flight: gravity, then the new position, rounded to whole twips.
+// Returns false once the plate's top edge lies below the strip's bottom edge.
+bool FlightStep(GameState &state, float stripHeight);
+
+// Flies the plate from its launch position until it has fallen out of the strip,
+// pumping messages twice a frame so the shots are handled; then shows "Miss!!" for a
+// missed plate and offers the next plate or ends the game.
+void MovePlate(float stepX, float stepY);
+
+} // namespace modMove

@@ -1,0 +1,178 @@
+// The hit burst: the particle step's arithmetic, the launch of 19 particles, the frame
+// pacing and the end of a burst.
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include <cmath>
+#include <map>
+
+#include "burst/modBarn.h"
+#include "frmBG.h"
+#include "support/VirtualDesktop.h"
+
+namespace {
+
+TEST(ParticleStep, WorkedExamples)
+{
+    struct Case {
+        std::int32_t angle;
+        double spd, t;
+        double dx, dy;
+    };
+    // The degree divisor is not 180/pi: a sideways particle also drifts down a little.
+    const Case cases[] = {
+        {90, 300, 1, 299.9999, 5.2389},
+        {0, 600, 2, 0, 1220},
+        {180, 100, 1, 0.1593, -94.9999},
+        {270, 200, 0, 0, 0},
+    };
+    VirtualDesktop desktop;
+    frmDot dot;
+    for (const Case &c : cases) {
+        dot.StX = 6000;
+        dot.StY = 6000;
+        dot.Angle = c.angle;
+        dot.Spd = c.spd;
+        dot.T = c.t;
+        dot.Color = 200;
+        dot.ColMSpd = 7;
+        dot.Flag = true;
+        EXPECT_FALSE(modBarn::StepDot(dot, 12000, 12000));
+        EXPECT_NEAR(dot.X - dot.StX, c.dx, 0.001) << c.angle;
+        EXPECT_NEAR(dot.Y - dot.StY, c.dy, 0.001) << c.angle;
+        EXPECT_DOUBLE_EQ(dot.T, c.t + 0.15);
+        EXPECT_EQ(dot.Color, 193);
+        EXPECT_TRUE(dot.Flag);
+    }
+}
+
+TEST(ParticleStep, RetiresOffTheScreenOrFadedOut)
+{
+    VirtualDesktop desktop;
+    frmDot dot;
+    auto launch = [&](double x, double y, std::int32_t color, std::int32_t fade) {
+        dot.StX = x;
+        dot.StY = y;
+        dot.Angle = 0;
+        dot.Spd = 0;
+        dot.T = 0;
+        dot.Color = color;
+        dot.ColMSpd = fade;
+        dot.Flag = true;
+    };
+    launch(0, 0, 255, 4); // exactly on the edge: still on the screen
+    EXPECT_FALSE(modBarn::StepDot(dot, 1000, 1000));
+    launch(-1, 10, 255, 4);
+    EXPECT_TRUE(modBarn::StepDot(dot, 1000, 1000));
+    EXPECT_FALSE(dot.Flag);
+    launch(10, 1000.5, 255, 4);
+    EXPECT_TRUE(modBarn::StepDot(dot, 1000, 1000));
+    launch(10, 10, 3, 4); // fades below zero
+    EXPECT_TRUE(modBarn::StepDot(dot, 1000, 1000));
+    launch(10, 10, 4, 4); // exactly zero is still drawn
+    EXPECT_FALSE(modBarn::StepDot(dot, 1000, 1000));
+    EXPECT_EQ(dot.Color, 0);
+}
+
+// Watches a burst frame by frame: what each particle window shows at every wait.
+class BurstRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        forms::Default<frmBG>().Load();
+        desktop.onSleep = [this](std::uint64_t, std::uint32_t ms) {
+            sleeps.push_back(ms);
+            for (int j = 0; j < modBarn::kDotCount; ++j) {
+                const frmDot &dot = *modBarn::Dots[static_cast<std::size_t>(j)];
+                const bool visible = dot.hWnd()->isVisible();
+                if (visible && !wasVisible[j])
+                    ++shown[j];
+                wasVisible[j] = visible;
+                if (visible) {
+                    drawn[j].push_back(dot.hWnd()->pos());
+                    minLeft = std::min(minLeft, dot.Left());
+                    minTop = std::min(minTop, dot.Top());
+                }
+            }
+        };
+    }
+
+    VirtualDesktop desktop;
+    std::vector<std::uint32_t> sleeps;
+    std::map<int, int> shown;
+    std::map<int, bool> wasVisible;
+    std::map<int, std::vector<QPoint>> drawn;
+    float minLeft = 1e9f, minTop = 1e9f;
+};
+
+TEST_F(BurstRun, NineteenParticlesFlyAndAllEndHidden)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    modBarn::Burst(screen.width() * 15 / 2.0, screen.height() * 15 / 2.0);
+
+    EXPECT_EQ(shown.count(0), 0u) << "slot 0 takes no part";
+    for (int j = 1; j < 20; ++j) {
+        EXPECT_EQ(shown[j], 1) << "slot " << j << " is shown once per flight";
+        ASSERT_FALSE(drawn[j].empty());
+        EXPECT_EQ(drawn[j].front(), QPoint(screen.width() / 2, screen.height() / 2)) << "first frame at the origin";
+    }
+    // Base angles 0 and 360 both fly down-ish, each with its own jitter.
+    EXPECT_NE(modBarn::Dots[1]->Angle % 360, modBarn::Dots[19]->Angle % 360);
+    EXPECT_LE(sleeps.size(), 64u);
+    EXPECT_GE(sleeps.size(), 26u) << "the fastest fade still takes 25 drawn frames";
+    for (std::uint32_t ms : sleeps)
+        EXPECT_EQ(ms, 40u) << "no time passes in the frame's work here";
+    for (const auto &dot : modBarn::Dots) {
+        EXPECT_FALSE(dot->Flag);
+        EXPECT_FALSE(dot->hWnd()->isVisible());
+    }
+}
+
+TEST_F(BurstRun, TheLastFrameDrawsNothingButStillWaitsAndPumps)
+{
+    int pumpsAfterLastSleep = -1;
+    desktop.onSleep = [&, previous = desktop.onSleep](std::uint64_t at, std::uint32_t ms) {
+        previous(at, ms);
+        pumpsAfterLastSleep = desktop.pumps;
+    };
+    modBarn::Burst(6000, 6000);
+    bool anyVisibleAtLastSleep = false;
+    for (auto &[slot, visible] : wasVisible)
+        anyVisibleAtLastSleep |= visible;
+    EXPECT_FALSE(anyVisibleAtLastSleep);
+    EXPECT_EQ(desktop.pumps, pumpsAfterLastSleep + 1);
+}
+
+TEST_F(BurstRun, ParticlesNearTheTopLeftCornerAreNeverDrawnOffTheScreen)
+{
+    modBarn::Burst(30, 30);
+    EXPECT_GE(minLeft, 0);
+    EXPECT_GE(minTop, 0);
+    int drawnParticles = 0;
+    for (auto &[slot, points] : drawn)
+        drawnParticles += !points.empty();
+    EXPECT_EQ(drawnParticles, 19) << "every particle is drawn at the origin first";
+}
+
+// The frame takes 15 ms of work here; the wait makes up the rest of 40 ms even when the
+// tick counter wraps between the two readings.
+TEST_F(BurstRun, FramesArePacedTo40msAcrossTheTickCountersWrap)
+{
+    std::uint32_t tick = 0xFFFFFF00u;
+    forms::hooks().tickCount = [&] {
+        const std::uint32_t now = tick;
+        tick += 15;
+        return now;
+    };
+    modBarn::Burst(6000, 6000);
+    ASSERT_FALSE(sleeps.empty());
+    EXPECT_LT(tick, 0xFFFFFF00u) << "the counter wrapped during the burst";
+    for (std::uint32_t ms : sleeps)
+        EXPECT_EQ(ms, 25u);
+}
+
+} // namespace

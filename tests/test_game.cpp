@@ -1,0 +1,500 @@
+// The game: whole 25-plate games in virtual time with scripted presses, the flight's
+// arithmetic, and the guards that keep presses from acting at the wrong moment.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <optional>
+#include <set>
+
+#include "burst/modBarn.h"
+#include "forms/Platform.h"
+#include "frmBG.h"
+#include "frmMenu.h"
+#include "game/Game.h"
+#include "game/GameState.h"
+#include "game/modMove.h"
+#include "sprites/mod_RGN_Proc.h"
+#include "support/VirtualDesktop.h"
+
+namespace {
+
+// --- The flight's arithmetic ----------------------------------------------------------
+
+TEST(Flight, WorkedExamplesEndBelowTheStrip)
+{
+    struct Case {
+        float stepX, stepY;
+        int frames;
+        int finalY;    // twips below the strip's bottom edge at the end
+        int sideways;  // twips travelled
+    };
+    const Case cases[] = {{100, -40, 82, 3, 8200}, {71, -21, 47, 21, 71 * 47}, {-100, -40, 82, 3, -8200}};
+    for (const Case &c : cases) {
+        GameState s;
+        s.PlateY = 960 - 120;
+        s.PlateX = 5000;
+        s.PlateSpeedX = c.stepX;
+        s.PlateSpeedY = c.stepY;
+        int frames = 0;
+        int highest = s.PlateY;
+        bool flying = true;
+        while (flying) {
+            flying = modMove::FlightStep(s, 960);
+            highest = std::min(highest, s.PlateY);
+            ++frames;
+        }
+        EXPECT_EQ(frames, c.frames) << c.stepY;
+        EXPECT_EQ(s.PlateY - 960, c.finalY) << c.stepY;
+        EXPECT_EQ(s.PlateX - 5000, c.sideways) << c.stepY;
+        EXPECT_EQ(960 - 120 - highest, c.stepY == -40 ? 780 : 210) << "height of the rise";
+    }
+}
+
+TEST(Flight, ThePlateAtTheStripsBottomEdgeStillFlies)
+{
+    GameState s;
+    s.PlateY = 959;
+    s.PlateSpeedY = 0; // +1 gravity brings it to exactly 960
+    EXPECT_TRUE(modMove::FlightStep(s, 960));
+    EXPECT_FALSE(modMove::FlightStep(s, 960));
+}
+
+// --- Scripted games ---------------------------------------------------------------------
+
+// A strip in virtual time with a score file in a temporary folder, and helpers that
+// press where a player would.
+class Play : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        forms::hooks().appPath = [this] { return dir.path().toStdString(); };
+        desktop.onSleep = [this](std::uint64_t, std::uint32_t ms) { onSleep(ms); };
+        bg.Load();
+        bg.Show();
+    }
+
+    // Screen point of a pixel of a control (relative to the control's corner).
+    QPoint at(const forms::Control &c, QPoint px) const { return c.hWnd()->mapToGlobal(px); }
+    QPoint centre(const forms::Control &c) const { return at(c, c.hWnd()->rect().center()); }
+    QPoint dome() const { return at(bg.SARA, QPoint(6, 3)); }
+    QPoint stripBackground() const { return bg.hWnd()->mapToGlobal(QPoint(200, 20)); }
+
+    void press(QPoint where, Qt::MouseButton button = Qt::LeftButton)
+    {
+        desktop.clickNow(where, button);
+        desktop.pump();
+    }
+    void startGame() { press(centre(bg.Img)); }
+    // Clicks the offered panel; returns when the throw is over.
+    void throwPlate() { press(centre(bg.PicReady)); }
+
+    // What to do at each wait of a throw. Frame numbers count the flight's 60 ms frames
+    // from 1; "ready" is the wait before the plate shows.
+    struct Plan {
+        std::optional<int> hitFrame;
+        Qt::MouseButton hitButton = Qt::LeftButton;
+        std::vector<int> stripPressFrames;
+        int stripPressesDuringReady = 0;
+        bool panelClickDuringReady = false;
+        std::optional<int> stripPressDuringBurstFrame;
+        std::optional<int> menuFrame;
+    };
+    Plan plan;
+    int frame = 0;
+    int burstFrame = 0;
+    int missNotices = 0;
+    int readyWaits = 0;
+    std::vector<std::int32_t> plateYDuringBurst;
+
+    void onSleep(std::uint32_t ms)
+    {
+        if (ms >= 1000 && ms < 2000 && bg.Label1.Caption() == "Ready..." && bg.PicReady.Visible()) {
+            ++readyWaits;
+            frame = 0;
+            burstFrame = 0;
+            for (int i = 0; i < plan.stripPressesDuringReady; ++i)
+                desktop.click(desktop.elapsed() + 100 + 10 * static_cast<unsigned>(i), stripBackground());
+            if (plan.panelClickDuringReady)
+                desktop.click(desktop.elapsed() + 50, centre(bg.PicReady));
+        } else if (ms == 1500 && bg.Label1.Caption() == "Miss!!" && bg.PicReady.Visible()) {
+            ++missNotices;
+        } else if (ms == 60 && Game.ShotOpen) {
+            ++frame;
+            if (plan.hitFrame == frame)
+                desktop.clickNow(dome(), plan.hitButton);
+            for (int f : plan.stripPressFrames)
+                if (f == frame)
+                    desktop.clickNow(stripBackground());
+            if (plan.menuFrame == frame)
+                desktop.clickNow(stripBackground(), Qt::RightButton);
+        } else if (ms <= 40 && Game.ShotOpen) {
+            ++burstFrame;
+            plateYDuringBurst.push_back(Game.PlateY);
+            if (plan.stripPressDuringBurstFrame == burstFrame)
+                desktop.clickNow(stripBackground());
+        }
+    }
+
+    // Plays a whole game; the plan for plate n comes from planFor(n).
+    void playGame(const std::function<Plan(int)> &planFor)
+    {
+        startGame();
+        for (int n = 1; n <= 25; ++n) {
+            ASSERT_EQ(Game.PlateNo, n);
+            ASSERT_EQ(phase(Game), Phase::PlateOffered);
+            plan = planFor(n);
+            throwPlate();
+        }
+    }
+
+    QStringList scoreFileLines() const
+    {
+        QFile f(dir.path() + "/Qorvel.ini");
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromLatin1(f.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    }
+
+    void expectIdleStrip() const
+    {
+        EXPECT_EQ(phase(Game), Phase::Idle);
+        EXPECT_EQ(Game.PlateNo, 0);
+        EXPECT_EQ(bg.Img.Left(), static_cast<float>((bg.Width() - 2100) / 2));
+        EXPECT_EQ(bg.Img.Top(), 225);
+        EXPECT_EQ(bg.Lstage.Caption(), "");
+        EXPECT_EQ(bg.Ltama.Caption(), "");
+        EXPECT_FALSE(bg.pTama[0].Visible());
+        EXPECT_FALSE(bg.pTama[1].Visible());
+        EXPECT_FALSE(bg.SARA.Visible());
+        EXPECT_FALSE(bg.PicReady.Visible());
+        EXPECT_EQ(bg.Lstage.Left(), bg.Width() - 1095);
+        EXPECT_EQ(bg.pTama[0].Left(), 845);
+    }
+
+    QTemporaryDir dir;
+    VirtualDesktop desktop;
+    frmBG &bg = forms::Default<frmBG>();
+};
+
+TEST_F(Play, ANewGameOffersTheFirstPlate)
+{
+    startGame();
+    EXPECT_EQ(phase(Game), Phase::PlateOffered);
+    EXPECT_EQ(bg.Lstage.Caption(), "Stage：01/25");
+    EXPECT_EQ(bg.Ltama.Caption(), "Cartridge：");
+    EXPECT_TRUE(bg.pTama[0].Visible());
+    EXPECT_EQ(bg.Label1.Caption(), "Click!");
+    EXPECT_TRUE(bg.PicReady.Visible());
+    EXPECT_EQ(bg.PicReady.BackColor(), game::kPanelGreen);
+    // Centred by truncation: (W - 825) \ 2 and (960 - 315) \ 2.
+    EXPECT_EQ(bg.PicReady.Left(), static_cast<float>(static_cast<int>(bg.Width() - 825) / 2));
+    EXPECT_EQ(bg.PicReady.Top(), 322);
+    EXPECT_EQ(bg.Img.Left(), -30000);
+}
+
+TEST_F(Play, TheMiddleButtonStartsAGameAndTheRightOneOpensTheMenu)
+{
+    int popups = 0;
+    desktop.onPopup = [&](forms::Menu &) { ++popups; };
+    press(centre(bg.Img), Qt::RightButton);
+    EXPECT_EQ(popups, 1);
+    EXPECT_EQ(phase(Game), Phase::Idle);
+    press(centre(bg.Img), Qt::MiddleButton);
+    EXPECT_EQ(phase(Game), Phase::PlateOffered);
+}
+
+TEST_F(Play, AllMissesScoreNothingAndRankFirstInAnEmptyTable)
+{
+    playGame([](int) { return Plan{}; });
+    EXPECT_EQ(missNotices, 25);
+    EXPECT_EQ(readyWaits, 25);
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0], "スコアは0点でした\r\nあなたは、第1位にランキングされました");
+    const QStringList lines = scoreFileLines();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], "[Data]");
+    EXPECT_TRUE(lines[1].startsWith("HISCORE1=2026/12/07 10:")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].endsWith(",0"));
+    expectIdleStrip();
+    EXPECT_EQ(Game.HitCount, 0);
+}
+
+TEST_F(Play, APerfectGameSaysSoAndRanks)
+{
+    playGame([](int n) {
+        Plan p;
+        p.hitFrame = 3 + n % 7;
+        return p;
+    });
+    EXPECT_EQ(missNotices, 0);
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0], "Perfect!!\r\nスコアは25点でした\r\nあなたは、第1位にランキングされました");
+    EXPECT_EQ(Game.HitCount, 25) << "kept after the game";
+    expectIdleStrip();
+}
+
+TEST_F(Play, MixedGamesRankBelowBetterOnesAndTheStripPlaysAgain)
+{
+    auto everyOther = [](int n) {
+        Plan p;
+        if (n % 2 == 1)
+            p.hitFrame = 6;
+        return p;
+    };
+    playGame(everyOther);
+    EXPECT_EQ(Game.HitCount, 13);
+    EXPECT_EQ(missNotices, 12);
+    playGame([](int n) {
+        Plan p;
+        if (n <= 20)
+            p.hitFrame = 4;
+        p.stripPressFrames = {2};
+        return p;
+    });
+    ASSERT_EQ(desktop.messages.size(), 2u);
+    EXPECT_EQ(desktop.messages[0], "スコアは13点でした\r\nあなたは、第1位にランキングされました");
+    EXPECT_EQ(desktop.messages[1], "スコアは20点でした\r\nあなたは、第1位にランキングされました");
+    // The 13 moved down through places 5 to 2 written in that order, the empty ones as
+    // keys without a value.
+    const QStringList lines = scoreFileLines();
+    ASSERT_EQ(lines.size(), 6);
+    EXPECT_TRUE(lines[1].startsWith("HISCORE1=2026/12/07 ") && lines[1].endsWith(",20"));
+    EXPECT_EQ(lines.mid(2, 3), (QStringList{"HISCORE5=", "HISCORE4=", "HISCORE3="}));
+    EXPECT_TRUE(lines[5].startsWith("HISCORE2=2026/12/07 ") && lines[5].endsWith(",13"));
+    expectIdleStrip();
+}
+
+TEST_F(Play, TheResultWaitsForThePlayerWithTheLastPlateStillShown)
+{
+    std::string counterDuringMessage;
+    float titleLeftDuringMessage = 0;
+    forms::hooks().msgBox = [&](const std::string &) {
+        counterDuringMessage = bg.Lstage.Caption();
+        titleLeftDuringMessage = bg.Img.Left();
+        EXPECT_EQ(phase(Game), Phase::AfterFlight);
+    };
+    playGame([](int) { return Plan{}; });
+    EXPECT_EQ(counterDuringMessage, "Stage：25/25");
+    EXPECT_EQ(titleLeftDuringMessage, -30000);
+}
+
+TEST(ResultMessage, LinesFollowTheScoreAndThePlace)
+{
+    EXPECT_EQ(game::ResultMessage(25, 0), "Perfect!!\r\nスコアは25点でした");
+    EXPECT_EQ(game::ResultMessage(24, 2), "スコアは24点でした\r\nあなたは、第2位にランキングされました");
+    EXPECT_EQ(game::ResultMessage(7, 0), "スコアは7点でした");
+    EXPECT_EQ(game::ResultMessage(25, -1), "Perfect!!\r\nスコアは25点でした\r\nスコアを保存できませんでした");
+}
+
+// --- Guards -------------------------------------------------------------------------------
+
+TEST_F(Play, ClicksOnThePanelDuringAThrowAreIgnored)
+{
+    startGame();
+    plan.panelClickDuringReady = true;
+    throwPlate();
+    EXPECT_EQ(readyWaits, 1) << "one throw only";
+    EXPECT_EQ(Game.PlateNo, 2);
+    EXPECT_EQ(phase(Game), Phase::PlateOffered);
+}
+
+TEST_F(Play, PressesDuringTheReadyWaitSpendCartridgesWhenItEnds)
+{
+    startGame();
+    plan.stripPressesDuringReady = 2;
+    plan.hitFrame = 5;
+    std::int32_t shellsAtLaunch = -9;
+    desktop.onSleep = [&](std::uint64_t, std::uint32_t ms) {
+        if (ms == 60 && frame == 0)
+            shellsAtLaunch = Game.ShellsLeft;
+        onSleep(ms);
+    };
+    throwPlate();
+    EXPECT_EQ(shellsAtLaunch, 0);
+    EXPECT_EQ(Game.HitCount, 0) << "no cartridge left for the plate";
+    EXPECT_EQ(missNotices, 1);
+}
+
+TEST_F(Play, AHitAfterTwoMissesIsRefusedAndAThirdPressGoesBelowZero)
+{
+    startGame();
+    plan.stripPressFrames = {2, 3, 4};
+    plan.hitFrame = 6;
+    bool plateFliedOn = false;
+    desktop.onSleep = [&](std::uint64_t, std::uint32_t ms) {
+        onSleep(ms);
+        if (ms == 60 && frame == 8)
+            plateFliedOn = bg.SARA.Visible();
+    };
+    throwPlate();
+    EXPECT_TRUE(plateFliedOn);
+    EXPECT_EQ(Game.HitCount, 0);
+    EXPECT_EQ(missNotices, 1);
+    EXPECT_EQ(Game.ShellsLeft, 2) << "reset with the next plate";
+}
+
+TEST_F(Play, ThreeStripPressesLeaveMinusOneAndTwoSpentShells)
+{
+    startGame();
+    plan.stripPressFrames = {2, 3, 4};
+    std::int32_t shells = 9;
+    QRegion leftIcon, rightIcon;
+    desktop.onSleep = [&](std::uint64_t, std::uint32_t ms) {
+        onSleep(ms);
+        if (ms == 60 && frame == 6) {
+            shells = Game.ShellsLeft;
+            leftIcon = bg.pTama[0].hWnd()->mask();
+            rightIcon = bg.pTama[1].hWnd()->mask();
+        }
+    };
+    throwPlate();
+    EXPECT_EQ(shells, -1);
+    // Spent shells: the top edge is in the outline, the inside is not.
+    EXPECT_TRUE(leftIcon.contains(QRect(2, 1, 9, 1)) && !leftIcon.contains(QPoint(5, 8)));
+    EXPECT_TRUE(rightIcon.contains(QRect(2, 1, 9, 1)) && !rightIcon.contains(QPoint(5, 8)));
+}
+
+TEST_F(Play, ARightPressOnThePlateIsAHitAndOpensNoMenu)
+{
+    int popups = 0;
+    desktop.onPopup = [&](forms::Menu &) { ++popups; };
+    startGame();
+    plan.hitFrame = 5;
+    plan.hitButton = Qt::RightButton;
+    throwPlate();
+    EXPECT_EQ(Game.HitCount, 1);
+    EXPECT_EQ(popups, 0);
+    EXPECT_EQ(missNotices, 0);
+}
+
+TEST_F(Play, PressesOnTheStripDuringABurstAreMissShotsAndTheFlightWaits)
+{
+    startGame();
+    plan.hitFrame = 5;
+    plan.stripPressDuringBurstFrame = 3;
+    std::int32_t shellsAfterBurst = 9;
+    desktop.onSleep = [&](std::uint64_t, std::uint32_t ms) {
+        onSleep(ms);
+        if (ms == 60 && frame == 7)
+            shellsAfterBurst = Game.ShellsLeft;
+    };
+    throwPlate();
+    EXPECT_EQ(Game.HitCount, 1);
+    EXPECT_EQ(shellsAfterBurst, 0);
+    ASSERT_GT(plateYDuringBurst.size(), 20u) << "the burst ran its frames";
+    EXPECT_EQ(std::set<std::int32_t>(plateYDuringBurst.begin(), plateYDuringBurst.end()).size(), 1u)
+        << "the plate stands still during the burst";
+}
+
+TEST_F(Play, TheFlightStandsStillWhileTheMenuIsOpenAndGoesOnAfter)
+{
+    startGame();
+    plan.menuFrame = 10;
+    std::optional<std::int32_t> yWhenOpened;
+    std::uint64_t timeWhenOpened = 0;
+    desktop.onPopup = [&](forms::Menu &) {
+        yWhenOpened = Game.PlateY;
+        timeWhenOpened = desktop.elapsed();
+        EXPECT_EQ(Game.ShellsLeft, 2) << "a right press spends nothing";
+    };
+    int framesFlown = 0;
+    desktop.onSleep = [&](std::uint64_t, std::uint32_t ms) {
+        onSleep(ms);
+        framesFlown = std::max(framesFlown, frame);
+    };
+    throwPlate();
+    ASSERT_TRUE(yWhenOpened.has_value());
+    EXPECT_GT(framesFlown, 40) << "the flight went on to its end";
+    EXPECT_EQ(missNotices, 1);
+}
+
+TEST_F(Play, PressesOutsideAGameChangeNothing)
+{
+    const GameState before = Game;
+    press(stripBackground());
+    press(stripBackground(), Qt::MiddleButton);
+    press(centre(bg.Ltama));
+    EXPECT_EQ(Game.ShellsLeft, before.ShellsLeft);
+    EXPECT_EQ(phase(Game), Phase::Idle);
+    startGame();
+    press(stripBackground());
+    EXPECT_EQ(Game.ShellsLeft, 2) << "no shot while a plate is only offered";
+}
+
+// --- Random play ---------------------------------------------------------------------------
+
+void expectInvariants(const GameState &s, int platesThrown)
+{
+    ASSERT_EQ(s.PlateNo == 0, !s.Playing);
+    if (s.Playing) {
+        ASSERT_GE(s.PlateNo, 1);
+        ASSERT_LE(s.PlateNo, 25);
+    }
+    ASSERT_TRUE(!s.PlateFlying || s.Playing);
+    ASSERT_TRUE(!s.ShotOpen || s.PlateFlying);
+    ASSERT_LE(s.ShellsLeft, 2);
+    ASSERT_LE(s.HitCount, 25);
+    ASSERT_LE(s.HitCount, platesThrown);
+}
+
+// Thousands of random presses (any button, anywhere, at any time) across whole games:
+// the state stays consistent at every pump and the games still end with a message.
+TEST_F(Play, RandomPressesNeverBreakTheGame)
+{
+    QRandomGenerator random(20261207);
+    int platesThrown = 0;
+    int presses = 0;
+    const Qt::MouseButton buttons[] = {Qt::LeftButton, Qt::LeftButton, Qt::RightButton, Qt::MiddleButton};
+    auto randomPoint = [&]() -> QPoint {
+        switch (random.bounded(6)) {
+        case 0: return dome();
+        case 1: return centre(bg.PicReady);
+        case 2: return centre(bg.Img);
+        case 3: return centre(bg.pTama[0]);
+        default:
+            return bg.hWnd()->mapToGlobal(QPoint(random.bounded(bg.hWnd()->width()), random.bounded(64)));
+        }
+    };
+    auto scheduleRandom = [&](std::uint32_t within) {
+        desktop.click(desktop.elapsed() + random.bounded(within + 1), randomPoint(),
+                      buttons[random.bounded(4)]);
+        ++presses;
+    };
+    desktop.onPopup = [&](forms::Menu &menu) {
+        if (random.bounded(4) == 0)
+            menu.items()[2]->Click(); // the version dialog, closed at once
+    };
+    desktop.onSleep = [&](std::uint64_t, std::uint32_t ms) {
+        if (ms >= 1000 && ms < 2000 && bg.Label1.Caption() == "Ready...")
+            ++platesThrown;
+        expectInvariants(Game, platesThrown);
+        if (random.bounded(3) == 0)
+            scheduleRandom(ms + 50);
+    };
+    forms::hooks().doEvents = [&] {
+        expectInvariants(Game, platesThrown);
+        desktop.pump();
+    };
+    while (desktop.messages.size() < 3 && presses < 20000) {
+        if (phase(Game) == Phase::Idle && random.bounded(3) == 0)
+            desktop.clickNow(centre(bg.Img));
+        else if (phase(Game) == Phase::PlateOffered && random.bounded(2) == 0)
+            desktop.clickNow(centre(bg.PicReady));
+        else
+            scheduleRandom(0);
+        forms::DoEvents();
+        expectInvariants(Game, platesThrown);
+        if (HasFatalFailure())
+            return;
+    }
+    EXPECT_EQ(desktop.messages.size(), 3u) << presses << " presses";
+    EXPECT_GT(presses, 1000);
+}
+
+} // namespace
