@@ -1,0 +1,169 @@
+// Game benchmark: the work of one flight frame and of one burst frame without their
+// waits, a whole 25-plate game in virtual time, and the real frame period of a burst
+// with its waits. Prints figures; asserts nothing.
+//
+// Run it on the platform to measure: `xvfb-run -a build/bench/bench_game` for X11
+// (the default when DISPLAY is set), or QT_QPA_PLATFORM=offscreen.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#include "burst/modBarn.h"
+#include "forms/Forms.h"
+#include "frmBG.h"
+#include "game/Game.h"
+#include "game/GameState.h"
+#include "game/modMove.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+struct Stats {
+    double median, low, high;
+};
+
+Stats stats(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return {v[v.size() / 2], v.front(), v.back()};
+}
+
+void row(const char *what, const Stats &s, const char *target)
+{
+    std::printf("%-38s %9.3f %9.3f %9.3f   %s\n", what, s.median, s.low, s.high, target);
+}
+
+// Virtual time: waits return at once and the tick counter follows them.
+std::uint64_t g_virtualMs = 0;
+void useVirtualTime()
+{
+    g_virtualMs = 0;
+    forms::hooks().sleep = [](std::uint32_t ms) { g_virtualMs += ms; };
+    forms::hooks().tickCount = [] { return static_cast<std::uint32_t>(g_virtualMs); };
+    forms::hooks().msgBox = [](const std::string &) {};
+}
+
+// Per-frame work of a flight: one step and two pumps, timed between the waits.
+Stats flightFrameWork(frmBG &bg)
+{
+    std::vector<double> frames;
+    Clock::time_point frameStart = Clock::now();
+    forms::hooks().sleep = [&](std::uint32_t ms) {
+        if (ms == 60)
+            frames.push_back(msSince(frameStart));
+        frameStart = Clock::now();
+    };
+    for (int plate = 0; plate < 5; ++plate) {
+        Game = GameState{};
+        Game.Playing = Game.PlateFlying = Game.ShotOpen = true;
+        Game.PlateNo = 1;
+        Game.PlateY = static_cast<std::int32_t>(bg.Height() - bg.SARA.Height());
+        Game.PlateX = 4000;
+        frameStart = Clock::now();
+        modMove::MovePlate(100, -40);
+    }
+    return stats(frames);
+}
+
+// Per-frame work of a burst: the motion step and moving and recolouring the windows.
+Stats burstFrameWork()
+{
+    std::vector<double> frames;
+    Clock::time_point frameStart = Clock::now();
+    forms::hooks().sleep = [&](std::uint32_t) { frames.push_back(msSince(frameStart)); };
+    forms::hooks().doEvents = [&] {
+        QCoreApplication::processEvents();
+        frameStart = Clock::now();
+    };
+    for (int i = 0; i < 5; ++i)
+        modBarn::Burst(forms::Screen::Width() / 2, forms::Screen::Height() / 2);
+    forms::hooks().doEvents = nullptr;
+    return stats(frames);
+}
+
+// The real period of burst frames, waits and painting included.
+Stats burstFramePeriod()
+{
+    forms::resetHooks();
+    std::vector<double> periods, pumps;
+    Clock::time_point last{};
+    forms::hooks().doEvents = [&] {
+        const auto before = Clock::now();
+        QCoreApplication::processEvents();
+        pumps.push_back(msSince(before));
+        const auto now = Clock::now();
+        if (last != Clock::time_point{})
+            periods.push_back(std::chrono::duration<double, std::milli>(now - last).count());
+        last = now;
+    };
+    for (int i = 0; i < 3; ++i) {
+        last = {};
+        modBarn::Burst(forms::Screen::Width() / 2, forms::Screen::Height() / 2);
+    }
+    forms::resetHooks();
+    row("  of which the pump after the wait", stats(pumps), "");
+    return stats(periods);
+}
+
+// A whole game in virtual time: every plate thrown, every third one hit.
+Stats wholeGame()
+{
+    std::vector<double> games;
+    for (int g = 0; g < 5; ++g) {
+        useVirtualTime();
+        int frame = 0;
+        forms::hooks().sleep = [&](std::uint32_t ms) {
+            g_virtualMs += ms;
+            if (ms == 60 && ++frame == 5 && Game.PlateNo % 3 == 0)
+                game::PlatePressed();
+        };
+        const auto start = Clock::now();
+        game::NewGame();
+        for (int n = 1; n <= 25; ++n) {
+            frame = 0;
+            game::StartThrow();
+        }
+        games.push_back(msSince(start));
+    }
+    return stats(games);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb");
+    QApplication app(argc, argv);
+    QTemporaryDir scores;
+    forms::hooks().appPath = [&] { return scores.path().toStdString(); };
+
+    frmBG &bg = forms::Default<frmBG>();
+    bg.Load();
+    bg.Show();
+    QCoreApplication::processEvents();
+
+    std::printf("platform: %s\n\n", qPrintable(QGuiApplication::platformName()));
+    std::printf("%-38s %9s %9s %9s   %s\n", "figure (ms)", "median", "min", "max", "target");
+    useVirtualTime();
+    row("flight frame, work without the wait", flightFrameWork(bg), "well under 1");
+    useVirtualTime();
+    row("burst frame, work without the wait", burstFrameWork(), "well under 2");
+    row("whole 25-plate game, virtual time", wholeGame(), "under 100");
+    row("burst frame period, real waits", burstFramePeriod(), "within 1 of 40");
+    forms::hooks().appPath = nullptr;
+    forms::DestroyDefaultInstances();
+    return 0;
+}
