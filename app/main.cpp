@@ -1,21 +1,37 @@
 // Kestrin: clay-pigeon shooting on a strip along the bottom of the desktop.
 
 #include <QApplication>
+#include <QCoreApplication>
 
 #include <cstdio>
 #include <cstring>
 
 #include "forms/Forms.h"
 #include "frmBG.h"
+#include "scores/HiScoreMenu.h"
 
 namespace {
 
 void printUsage()
 {
-    std::puts("Usage: kestrin [--help | --version]\n"
+    std::puts("Usage: kestrin [--scores | --version | --help]\n"
               "Clay-pigeon shooting on a strip along the bottom of the desktop.\n"
               "Press the title to start a game of 25 plates, click the panel to throw a plate,\n"
-              "press the plate to hit it. A right press on the strip opens the menu.");
+              "press the plate to hit it. A right press on the strip opens the menu.\n"
+              "\n"
+              "  --scores   print the five best games and exit\n"
+              "  --version  print the version and exit\n"
+              "  --help     print this help and exit");
+}
+
+// The high-score table as the menu shows it, one line each, from the game's score file.
+int printScores(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("kestrin");
+    for (const std::string &line : modSubroutine::HiScoreLines())
+        std::printf("%s\n", line.c_str());
+    return 0;
 }
 
 // Top-level windows are placed by the program itself, which only X11 allows: on a
@@ -45,6 +61,8 @@ int main(int argc, char **argv)
             printUsage();
             return 0;
         }
+        if (!std::strcmp(argv[i], "--scores"))
+            return printScores(argc, argv);
         if (!std::strcmp(argv[i], "--version")) {
             std::printf("kestrin %s\n", KESTRIN_VERSION);
             return 0;

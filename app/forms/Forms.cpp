@@ -395,9 +395,10 @@ void Form::setVisible(bool visible)
 void Form::ShowModal()
 {
     widget_->setWindowModality(Qt::ApplicationModal);
-    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    widget_->move(screen.center() - widget_->rect().center());
     Show();
+    // Centred on the screen with its frame, as far as the window system has told it yet.
+    const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    widget_->move(widget_->pos() + screenCentre - widget_->frameGeometry().center());
     if (hooks().showModal)
         hooks().showModal(*this);
     if (!loaded_)
