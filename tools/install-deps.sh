@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev libgl-dev libxcb1-dev
     libgtest-dev libgmock-dev
     fonts-ipafont
-    xvfb xauth xdotool x11-utils imagemagick
+    xvfb xauth xdotool x11-utils imagemagick openbox
     clang libclang-rt-14-dev
 )
 
