@@ -1,0 +1,627 @@
+#!/usr/bin/env bash
+# End-to-end game under Xvfb, played with xdotool like a person: the real kestrin binary (a copy
+# in a temporary folder, so its score file lands there) at 1280x720, under openbox when it is
+# installed. It presses the title, throws plates from the green panel, finds the flying plate in
+# screenshots of the strip and presses it, checks the burst of particle windows and the spent
+# cartridge, lets one plate fly by for the "Miss!!" notice, then leaves through the popup menu's
+# Exit and checks that the program ended at once without writing scores.
+#
+# Usage: play_e2e.sh /path/to/kestrin
+# Exit status: 0 all checks passed, 1 a check failed, 77 Xvfb cannot run here (skipped).
+#
+# The script re-runs itself inside xvfb-run as "play_e2e.sh --inner W H WM KESTRIN".
+
+set -u
+
+SCREEN_W=1280
+SCREEN_H=720
+STRIP_H=64
+EDGE=100             # columns at each end of the strip holding the labels and shell icons
+GREEN="192,255,192"  # the "Click!" panel
+YELLOW="255,255,192" # the "Ready..." and "Miss!!" panel
+PANEL_MIN=300        # panel-coloured pixels that make a shown panel (it has 55x21 pixels)
+MIN_PARTICLES=5      # particle windows that must be mapped at the same time
+PLATES_TO_HIT=3      # plates thrown before the hit check gives up
+
+CONVERT=convert
+[ -x /usr/bin/convert ] && CONVERT=/usr/bin/convert
+
+failures=0
+pass() { echo "PASS: $*"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# check TEXT TEST-ARGS...: PASS or FAIL with TEXT, as `test TEST-ARGS` says.
+check() {
+    local text=$1
+    shift
+    if [ "$@" ]; then pass "$text"; else fail "$text"; fi
+}
+
+# --- inner part: runs with DISPLAY set to a fresh Xvfb ------------------------------------
+
+now_ms() { local t=${EPOCHREALTIME/[.,]/}; echo $((t / 1000)); }
+
+# Prints "x y w h" of a window: absolute position of its inside, and its size.
+window_geometry() {
+    xwininfo -id "$1" | awk '
+        /Absolute upper-left X:/ { x = $NF }
+        /Absolute upper-left Y:/ { y = $NF }
+        /^ *Width:/  { w = $NF }
+        /^ *Height:/ { h = $NF }
+        END { print x, y, w, h }'
+}
+
+# Prints the id of the top-level ancestor of a window (the WM's frame, or the window itself).
+toplevel_of() {
+    local win=$1 root parent
+    root=$(xwininfo -root | awk '/Window id:/ { print $4; exit }')
+    while :; do
+        parent=$(xwininfo -tree -id "$win" | awk '/Parent window id:/ { print $4; exit }')
+        if [ -z "$parent" ] || [ $((parent)) -eq $((root)) ]; then
+            printf '0x%x\n' "$((win))"
+            return
+        fi
+        win=$parent
+    done
+}
+
+start_openbox() {
+    openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+    WM_PID=$!
+    for _ in $(seq 50); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Screenshot of the strip window as raw 8-bit RGB (what is on screen there, particles included).
+grab() { import -window "$WIN" -depth 8 "rgb:$1" 2>/dev/null; }
+
+# Runs convert on a raw strip screenshot FILE with the remaining arguments.
+strip_convert() {
+    local file=$1
+    shift
+    "$CONVERT" -size "${SW}x${SH}" -depth 8 "rgb:$file" "$@" 2>/dev/null
+}
+
+# count_colour FILE R,G,B: pixels of exactly that colour in the middle of the strip, where the
+# panel is centred.
+count_colour() {
+    strip_convert "$1" -crop "90x${SH}+$((SW / 2 - 45))+0" +repage \
+        -fill black +opaque "rgb($2)" -fill white -opaque "rgb($2)" \
+        -format '%[fx:round(mean*w*h)]' info:
+}
+
+# Prints "x y" (strip coordinates of its 14x8 box) of the plate in a screenshot, or nothing.
+# The plate's white is two rows, 6 and 10 pixels wide, from (+4,+2) and (+2,+3) of its box;
+# the strip's ends (labels, icons) are left out.
+find_plate() {
+    local found bw bh bx by count
+    found=$(strip_convert "$1" -crop "$((SW - 2 * EDGE))x${SH}+${EDGE}+0" +repage \
+        -fill black +opaque white -format '%@ %[fx:round(mean*w*h)]' info:)
+    [[ $found =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)\ ([0-9]+)$ ]] || return 0
+    bw=${BASH_REMATCH[1]} bh=${BASH_REMATCH[2]} bx=${BASH_REMATCH[3]} by=${BASH_REMATCH[4]}
+    count=${BASH_REMATCH[5]}
+    if [ "$bw" -eq 10 ] && [ "$bh" -eq 2 ] && [ "$count" -eq 16 ]; then
+        echo "$((bx + EDGE - 2)) $((by - 2))"
+    fi
+}
+
+# wait_panel COLOUR TIMEOUT-MS: waits until the panel in that colour shows; leaves the
+# screenshot in $SHOT. Returns 1 on timeout.
+wait_panel() {
+    local deadline=$(($(now_ms) + $2))
+    while [ "$(now_ms)" -lt "$deadline" ] && kill -0 "$PID" 2>/dev/null; do
+        grab "$SHOT" && [ "$(count_colour "$SHOT" "$1")" -ge "$PANEL_MIN" ] 2>/dev/null && return 0
+        sleep 0.02
+    done
+    return 1
+}
+
+# Raw pixels of the middle of the strip, to compare panel captions.
+panel_pixels() { strip_convert "$1" -crop "90x${SH}+$((SW / 2 - 45))+0" +repage -depth 8 "rgb:$2"; }
+
+# The inside of a loaded shell icon is navy with a blue highlight: pure blues, nowhere else
+# at the strip's left end.
+# Finds the two loaded shell icons in a screenshot: sets SHELL_BOXES to "x y w h x y w h",
+# the boxes of their blue insides, left icon first.
+find_shells() {
+    SHELL_BOXES=$(strip_convert "$1" -crop "${EDGE}x${SH}+0+0" +repage -depth 8 txt:- |
+        awk -F'[ ,:()]+' '
+            /^#/ { next }
+            $3 == 0 && $4 == 0 && $5 >= 128 { n++; xs[n] = $1; ys[n] = $2 }
+            END {
+                # Group the blue pixels by columns: a gap of more than one column starts an icon.
+                for (i = 1; i <= n; i++) col[xs[i]] = 1
+                g = 0; last = -10
+                for (x = 0; x < 1000; x++) if (x in col) { if (x > last + 1) g++; grp[x] = g; last = x }
+                if (g != 2) exit
+                for (i = 1; i <= n; i++) {
+                    k = grp[xs[i]]
+                    if (!(k in x0) || xs[i] < x0[k]) x0[k] = xs[i]
+                    if (!(k in x1) || xs[i] > x1[k]) x1[k] = xs[i]
+                    if (!(k in y0) || ys[i] < y0[k]) y0[k] = ys[i]
+                    if (!(k in y1) || ys[i] > y1[k]) y1[k] = ys[i]
+                    cnt[k]++
+                }
+                # Each inside must be a filled rectangle.
+                for (k = 1; k <= 2; k++) if (cnt[k] != (x1[k] - x0[k] + 1) * (y1[k] - y0[k] + 1)) exit
+                print x0[1], y0[1], x1[1] - x0[1] + 1, y1[1] - y0[1] + 1, \
+                      x0[2], y0[2], x1[2] - x0[2] + 1, y1[2] - y0[2] + 1
+            }')
+}
+
+# Prints the state of the two shell icons in a screenshot, "LEFT RIGHT", each "loaded" (its
+# inside is blue), "spent" (a grey outline whose inside shows the strip's background: the
+# outline's region has no inside) or "other".
+shell_state() {
+    strip_convert "$1" -crop "${EDGE}x${SH}+0+0" +repage -depth 8 txt:- |
+        awk -F'[ ,:()]+' -v boxes="$SHELL_BOXES" -v refx=$((EDGE - 5)) '
+            /^#/ { next }
+            { c[$1 "," $2] = $3 "," $4 "," $5; blue[$1 "," $2] = $3 == 0 && $4 == 0 && $5 >= 128 }
+            END {
+                split(boxes, b, " ")
+                out = ""
+                for (k = 0; k < 2; k++) {
+                    bx = b[k * 4 + 1]; by = b[k * 4 + 2]; bw = b[k * 4 + 3]; bh = b[k * 4 + 4]
+                    nv = 0; bg = 0
+                    for (x = bx; x < bx + bw; x++)
+                        for (y = by; y < by + bh; y++) {
+                            if (blue[x "," y]) nv++
+                            # The background is one colour per row.
+                            else if (c[x "," y] == c[refx "," y]) bg++
+                        }
+                    # The spent outline is grey (192) along the left of the inside.
+                    edge = 0
+                    for (y = by; y < by + bh; y++) if (c[(bx - 1) "," y] == "192,192,192") edge++
+                    state = "other"
+                    if (nv * 10 >= bw * bh * 9) state = "loaded"
+                    else if (bg * 10 >= bw * bh * 9 && edge == bh) state = "spent"
+                    out = out (k ? " " : "") state
+                }
+                print out
+            }'
+}
+
+# Viewable 2x2 top-level windows of the program, from the root's children (listed topmost
+# first). Prints "COUNT ABOVE NEAREST IDS...": how many, how many of them are stacked above the
+# strip's top-level window, and the distance of the nearest to (PX, PY).
+particles() {
+    local visible
+    visible=$(xdotool search --onlyvisible --pid "$PID" 2>/dev/null | while read -r id; do printf '0x%x ' "$id"; done)
+    xwininfo -root -children | awk -v vis="$visible" -v strip="$STRIP_TOP" -v px="$1" -v py="$2" '
+        BEGIN { n = split(vis, v, " "); for (i = 1; i <= n; i++) shown[v[i]] = 1; nearest = -1 }
+        $1 ~ /^0x[0-9a-f]+$/ {
+            i++
+            if ($1 == strip) stripat = i
+            for (f = 2; f <= NF; f++) if ($f ~ /^[0-9]+x[0-9]+[+-][0-9]+[+-][0-9]+$/) break
+            if (f > NF || !($1 in shown)) next
+            split($f, g, /[x+]/)
+            if (g[1] != 2 || g[2] != 2) next
+            count++; at[count] = i; ids = ids " " $1
+            d = sqrt((g[3] - px) ^ 2 + (g[4] - py) ^ 2)
+            if (nearest < 0 || d < nearest) nearest = d
+        }
+        END {
+            for (k = 1; k <= count; k++) if (stripat && at[k] < stripat) above++
+            printf "%d %d %d%s\n", count, above, nearest, ids
+        }'
+}
+
+# aim DX DY: prints the point "x y", relative to the plate's box in the next frame, to press
+# when the plate moves DX, DY pixels a frame. The plate's outline is rows 1-4 of its box,
+# columns 4-9, 2-11, 1-12, 1-12. The point is inside the next frame's outline, also when that
+# frame lands a pixel off the prediction, and as far as can be inside the frame after it too,
+# for a press that arrives late.
+aim() {
+    awk -v dx="$1" -v dy="$2" '
+        function margin(x, y,   l, r) {
+            if (y < 1 || y > 4) return -1
+            l = (y == 1 ? 4 : y == 2 ? 2 : 1); r = 13 - l
+            if (x < l || x > r) return -1
+            return (x - l < r - x ? x - l : r - x)
+        }
+        BEGIN {
+            # Frame offsets, each with its weight: the next frame and its 1-pixel misses
+            # first, then the frame after.
+            n = split("0 0 4  1 0 2  -1 0 2  0 1 2  0 -1 2", a, " ")
+            m = split(dx " " dy " 2  " dx + 1 " " dy " 1  " dx - 1 " " dy " 1  " dx " " dy + 1 " 1  " dx " " dy - 1 " 1", b, " ")
+            for (i = 1; i <= m; i++) a[n + i] = b[i]
+            n += m
+            best = -1
+            for (x = 0; x < 14; x++)
+                for (y = 0; y < 8; y++) {
+                    score = 0; sum = 0
+                    for (i = 1; i <= n; i += 3) {
+                        g = margin(x - a[i], y - a[i + 1])
+                        if (g >= 0) { score += a[i + 2]; sum += a[i + 2] * g }
+                    }
+                    if (score > best || (score == best && sum > bestsum)) { best = score; bestsum = sum; bx = x; by = y }
+                }
+            print bx, by
+        }'
+}
+
+# Shoots once at the flying plate: waits (up to FIRST-MS) for it, finds it in two consecutive
+# frames, puts the pointer where the next frame will draw it (see aim), and presses the left
+# button as soon as that frame is on screen.
+# Sets SHOT_AT to the absolute "x y" of the plate's box aimed at. Returns 1 when no plate flies.
+shoot() {
+    local first=$1 deadline lost_after=600 pos x y px py dx dy prev="" t ax ay ox oy wait_until
+    deadline=$(($(now_ms) + first))
+    while :; do
+        t=$(now_ms)
+        [ "$t" -lt "$deadline" ] && kill -0 "$PID" 2>/dev/null || return 1
+        grab "$SHOT" || continue
+        pos=$(find_plate "$SHOT")
+        if [ -z "$pos" ]; then
+            prev=""
+            continue
+        fi
+        deadline=$((t + lost_after))
+        read -r x y <<<"$pos"
+        if [ -n "$prev" ]; then
+            # The same frame again.
+            [ "$pos" = "$prev" ] && continue
+            read -r px py <<<"$prev"
+            dx=$((x - px)) dy=$((y - py))
+            # One frame moves the plate 4-7 pixels sideways and at most 3 up or down; a
+            # larger step means a frame went by unseen.
+            if [ "$dx" -ne 0 ] && [ "${dx#-}" -ge 4 ] && [ "${dx#-}" -le 7 ] && [ "${dy#-}" -le 3 ]; then
+                ax=$((SX + x + dx)) ay=$((SY + y + dy))
+                read -r ox oy < <(aim "$dx" "$dy")
+                xdotool mousemove "$((ax + ox))" "$((ay + oy))"
+                cp "$SHOT" "$WORK/frame.rgb"
+                wait_until=$(($(now_ms) + 300))
+                while [ "$(now_ms)" -lt "$wait_until" ]; do
+                    grab "$SHOT" && ! cmp -s "$SHOT" "$WORK/frame.rgb" && break
+                done
+                xdotool click 1
+                SHOT_AT="$ax $ay"
+                return 0
+            fi
+        fi
+        prev=$pos
+    done
+}
+
+# Watches the particle windows for up to TIMEOUT-MS after a shot at the plate at (X, Y).
+# Sets PART_MAX (most mapped at once), PART_ABOVE (of those, stacked above the strip),
+# PART_NEAREST (nearest one to the plate when first seen), PART_OVERRIDE (all of the most
+# seen are override-redirect: 1/0). Returns 1 when none appeared.
+watch_particles() {
+    local x=$1 y=$2 deadline info count above nearest ids
+    deadline=$(($(now_ms) + $3))
+    PART_MAX=0 PART_ABOVE=0 PART_NEAREST=-1 PART_OVERRIDE=0
+    while [ "$(now_ms)" -lt "$deadline" ]; do
+        info=$(particles "$x" "$y")
+        read -r count above nearest ids <<<"$info"
+        if [ "$count" -gt 0 ] && [ "$PART_NEAREST" -lt 0 ]; then
+            PART_NEAREST=$nearest
+            # Seen: watch a little longer for the most at once.
+            deadline=$(($(now_ms) + 400))
+        fi
+        if [ "$count" -gt "$PART_MAX" ]; then
+            PART_MAX=$count PART_ABOVE=$above PART_OVERRIDE=1
+            local id
+            for id in $ids; do
+                xwininfo -id "$id" 2>/dev/null | grep -q 'Override Redirect State: yes' || PART_OVERRIDE=0
+            done
+        fi
+        sleep 0.02
+    done
+    [ "$PART_MAX" -gt 0 ]
+}
+
+# Clicks the middle of the strip (the title, or the panel centred there).
+click_centre() { xdotool mousemove "$((SX + SW / 2))" "$((SY + SH / 2))" click 1; }
+
+# Waits up to TIMEOUT-MS for process PID to end; returns 1 if it still runs.
+wait_gone() {
+    local deadline=$(($(now_ms) + $2))
+    while kill -0 "$1" 2>/dev/null; do
+        [ "$(now_ms)" -lt "$deadline" ] || return 1
+        sleep 0.05
+    done
+}
+
+cleanup() {
+    if [ -n "${PID:-}" ] && kill -0 "$PID" 2>/dev/null; then
+        kill -KILL "$PID" 2>/dev/null
+        wait "$PID" 2>/dev/null
+    fi
+    if [ -n "${WM_PID:-}" ]; then
+        kill "$WM_PID" 2>/dev/null
+        wait "$WM_PID" 2>/dev/null
+    fi
+    [ -n "${WORK:-}" ] && rm -rf "$WORK"
+}
+
+inner() {
+    local W=$1 H=$2 WM=$3 KESTRIN=$4
+    WORK=$(mktemp -d)
+    WM_PID=
+    PID=
+    trap cleanup EXIT
+    SHOT=$WORK/shot.rgb
+
+    if [ "$WM" = openbox ]; then
+        if start_openbox; then
+            pass "openbox is running"
+        else
+            fail "openbox did not start: $(tail -n 3 "$WORK/openbox.log")"
+            return
+        fi
+    fi
+
+    # A copy beside which the score file would be written.
+    cp "$KESTRIN" "$WORK/kestrin"
+    (cd "$WORK" && exec ./kestrin) >"$WORK/kestrin.log" 2>&1 &
+    PID=$!
+
+    WIN=""
+    for _ in $(seq 100); do
+        WIN=$(xdotool search --onlyvisible --pid "$PID" 2>/dev/null | head -n 1)
+        [ -n "$WIN" ] && break
+        kill -0 "$PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    if [ -z "$WIN" ]; then
+        local server="the X server answers"
+        xwininfo -root >/dev/null 2>&1 || server="the X server $DISPLAY does not answer"
+        fail "no visible kestrin window appeared within 10 s; $server; kestrin said: $(head -c 600 "$WORK/kestrin.log")"
+        return
+    fi
+    # Let a window manager reparent and place the strip, and the first paint happen.
+    local deadline=$(($(now_ms) + 5000))
+    while [ "$(now_ms)" -lt "$deadline" ]; do
+        read -r SX SY SW SH < <(window_geometry "$WIN")
+        [ "$SY" -eq $((H - STRIP_H)) ] && grab "$SHOT" &&
+            [ "$(strip_convert "$SHOT" -format '%[fx:maxima]' info:)" != 0 ] && break
+        sleep 0.1
+    done
+    STRIP_TOP=$(toplevel_of "$WIN")
+    check "strip is shown at the screen's bottom: ${SW}x${SH}+${SX}+${SY}" "$SW $SH $SX $SY" = "$W $STRIP_H 0 $((H - STRIP_H))"
+
+    # 1. The title starts a game: the green "Click!" panel appears in the middle.
+    click_centre
+    if wait_panel "$GREEN" 5000; then
+        pass "pressing the title shows the green Click! panel ($(count_colour "$SHOT" "$GREEN") pixels of RGB($GREEN))"
+    else
+        fail "no green Click! panel within 5 s of pressing the title"
+    fi
+    local title_white
+    title_white=$(strip_convert "$SHOT" -crop "$((SW - 2 * EDGE))x${SH}+${EDGE}+0" +repage \
+        -fill black +opaque white -format '%[fx:round(mean*w*h)]' info:)
+    check "the title has left the strip during the game ($title_white white pixels left)" "$title_white" = 0
+    find_shells "$SHOT"
+    if [ -n "$SHELL_BOXES" ]; then
+        pass "two loaded shell icons are shown (blue insides at $SHELL_BOXES)"
+    else
+        fail "no two loaded shell icons found at the strip's left end"
+    fi
+
+    # 2-3. Throw plates until one is hit: each plate allows two shots.
+    local plate hit=0 shots result
+    for plate in $(seq "$PLATES_TO_HIT"); do
+        if [ "$plate" -gt 1 ] && ! wait_panel "$GREEN" 12000; then
+            fail "plate $plate: no Click! panel after the previous plate"
+            break
+        fi
+        click_centre
+        shots=0
+        local first=4500
+        while [ "$shots" -lt 2 ]; do
+            shoot "$first" || break
+            first=1500
+            shots=$((shots + 1))
+            read -r px py <<<"$SHOT_AT"
+            if watch_particles "$px" "$py" 1000; then
+                hit=1
+                break 2
+            fi
+            local still="gone"
+            grab "$SHOT" && [ -n "$(find_plate "$SHOT")" ] && still="still flying"
+            echo "NOTE: plate $plate, shot $shots at ($px,$py): no particle windows; the plate is $still"
+        done
+        echo "NOTE: plate $plate was not hit ($shots shots)"
+    done
+
+    if [ "$hit" -eq 1 ]; then
+        pass "plate $plate hit with shot $shots at ($px,$py): particle windows appeared"
+        check "at least $MIN_PARTICLES particle windows mapped at once ($PART_MAX)" "$PART_MAX" -ge "$MIN_PARTICLES"
+        check "all $PART_MAX particle windows are stacked above the strip ($PART_ABOVE)" "$PART_ABOVE" -eq "$PART_MAX"
+        check "the particle windows are override-redirect" "$PART_OVERRIDE" -eq 1
+        check "particles start at the plate: nearest one $PART_NEAREST px from it when first seen" \
+            "$PART_NEAREST" -le 60
+        if [ -n "$SHELL_BOXES" ]; then
+            grab "$SHOT"
+            result=$(shell_state "$SHOT")
+            local want="spent loaded"
+            [ "$shots" -eq 2 ] && want="spent spent"
+            check "after $shots shot(s) the shell icons are \"$want\" ($result)" "$result" = "$want"
+        fi
+        # The hidden plate flies on; then the next plate is offered with both cartridges.
+        if wait_panel "$GREEN" 12000; then
+            pass "after the hit the next Click! panel appears"
+            [ -n "$SHELL_BOXES" ] && check "the next plate has both cartridges ($(shell_state "$SHOT"))" \
+                "$(shell_state "$SHOT")" = "loaded loaded"
+        else
+            fail "no Click! panel within 12 s after the hit"
+        fi
+    else
+        fail "no plate hit in $PLATES_TO_HIT plates"
+        wait_panel "$GREEN" 12000
+    fi
+
+    # 4. A plate left alone: after its flight the yellow panel says "Miss!!".
+    click_centre
+    local ready="$WORK/ready.rgb" miss="$WORK/miss.rgb"
+    if wait_panel "$YELLOW" 3000; then
+        pass "clicking the panel shows the yellow Ready... panel"
+        panel_pixels "$SHOT" "$ready"
+        local seen=0
+        deadline=$(($(now_ms) + 4000))
+        while [ "$(now_ms)" -lt "$deadline" ]; do
+            grab "$SHOT" && [ -n "$(find_plate "$SHOT")" ] && { seen=1; break; }
+        done
+        check "the plate is launched after the Ready... wait" "$seen" -eq 1
+        # After the flight comes the yellow notice, then the green panel for the next plate.
+        local next=""
+        deadline=$(($(now_ms) + 9000))
+        while [ -z "$next" ] && [ "$(now_ms)" -lt "$deadline" ] && kill -0 "$PID" 2>/dev/null; do
+            grab "$SHOT" || continue
+            if [ "$(count_colour "$SHOT" "$YELLOW")" -ge "$PANEL_MIN" ]; then
+                next=yellow
+            elif [ "$(count_colour "$SHOT" "$GREEN")" -ge "$PANEL_MIN" ]; then
+                next=green
+            fi
+        done
+        case $next in
+        yellow)
+            pass "the missed plate brings back the yellow panel"
+            panel_pixels "$SHOT" "$miss"
+            check "the plate is gone when the yellow panel comes back" -z "$(find_plate "$SHOT")"
+            if cmp -s "$ready" "$miss"; then
+                fail "the yellow panel after the flight looks exactly like Ready..., not a Miss!! notice"
+            else
+                pass "the yellow panel after the flight has another caption than Ready... (Miss!!)"
+            fi
+            if wait_panel "$GREEN" 5000; then
+                pass "after the Miss!! notice the next Click! panel appears"
+            else
+                fail "no Click! panel within 5 s after the Miss!! notice"
+            fi
+            ;;
+        green)
+            fail "the missed plate's flight ended and the next Click! panel came without the yellow Miss!! panel on screen in between"
+            ;;
+        *)
+            fail "neither a Miss!! nor a Click! panel within 9 s of the launch"
+            ;;
+        esac
+    else
+        fail "no yellow Ready... panel within 3 s of clicking the panel"
+    fi
+
+    # 5. Right press on the background opens the popup menu; its last item, Exit, ends the program.
+    local before after menu=""
+    before=$(xdotool search --onlyvisible --pid "$PID" 2>/dev/null | sort)
+    local mx=$((SX + SW / 4)) my=$((SY + SH / 2))
+    xdotool mousemove "$mx" "$my" click 3
+    deadline=$(($(now_ms) + 3000))
+    while [ -z "$menu" ] && [ "$(now_ms)" -lt "$deadline" ]; do
+        after=$(xdotool search --onlyvisible --pid "$PID" 2>/dev/null | sort)
+        menu=$(comm -13 <(echo "$before") <(echo "$after") | head -n 1)
+        [ -z "$menu" ] && sleep 0.05
+    done
+    if [ -n "$menu" ]; then
+        local gx gy gw gh
+        read -r gx gy gw gh < <(window_geometry "$menu")
+        pass "right press on the strip opens a popup window (${gw}x${gh}+${gx}+${gy})"
+        # At the bottom of the screen the menu opens upwards, its corner at the press.
+        local ex=$((gx - mx)) ey=$((gy + gh - my))
+        check "the popup's bottom-left corner is at the press ($mx,$my), above it: off by ($ex,$ey)" \
+            "${ex#-}" -le 2 -a "${ey#-}" -le 2 -a "$gy" -ge 0
+        sleep 0.2
+        xdotool key Up
+        sleep 0.1
+        xdotool key Return
+    else
+        fail "no popup menu within 3 s of the right press"
+        xdotool key Escape
+    fi
+    if wait_gone "$PID" 3000; then
+        wait "$PID"
+        local status=$?
+        pass "choosing Exit ends the program"
+        check "exit status is 0 ($status)" "$status" -eq 0
+    else
+        fail "the program still runs 3 s after choosing Exit"
+    fi
+    check "no score file was written for the dropped game" ! -e "$WORK/Qorvel.ini"
+    PID=
+}
+
+if [ "${1:-}" = "--inner" ]; then
+    shift
+    # xvfb-run -a runs its command even when no server could be started.
+    xwininfo -root >/dev/null 2>&1 || exit 3
+    # Tell the outer part that the server runs, and which process it is.
+    tr -dc '0-9' <"/tmp/.X${DISPLAY#:}-lock" >"$INNER_STARTED" 2>/dev/null || : >"$INNER_STARTED"
+    inner "$@"
+    exit $((failures > 0))
+fi
+
+# --- outer part ---------------------------------------------------------------------------
+
+KESTRIN=${1:?usage: play_e2e.sh /path/to/kestrin}
+if [ ! -x "$KESTRIN" ]; then
+    echo "FAIL: $KESTRIN is not an executable"
+    exit 1
+fi
+if ! command -v xvfb-run >/dev/null || ! command -v Xvfb >/dev/null; then
+    echo "SKIP: Xvfb is not installed (xvfb-run/Xvfb not found), the game cannot be shown"
+    exit 77
+fi
+for tool in xauth xdotool xwininfo xprop import "$CONVERT" cmp comm; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "FAIL: $tool is needed and not installed (see tools/install-deps.sh)"
+        exit 1
+    fi
+done
+WM=none
+if command -v openbox >/dev/null; then
+    WM=openbox
+else
+    echo "NOTE: openbox is not installed; the game runs without a window manager"
+fi
+
+SELF=$(readlink -f "$0")
+KESTRIN=$(readlink -f "$KESTRIN")
+export INNER_STARTED
+INNER_STARTED=$(mktemp -u)
+xlog=$(mktemp)
+# A server can fail to start when another test takes the same display number at that moment:
+# try again a few times before calling it impossible.
+for attempt in 1 2 3; do
+    # -noreset: by default the server resets when its last client leaves, and a client that
+    # connects during the reset is refused. The program must not inherit a platform choice.
+    env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY timeout 100 \
+        xvfb-run -a -e "$xlog" -s "-screen 0 ${SCREEN_W}x${SCREEN_H}x24 -noreset" \
+        "$SELF" --inner "$SCREEN_W" "$SCREEN_H" "$WM" "$KESTRIN"
+    rc=$?
+    [ -e "$INNER_STARTED" ] && break
+    sleep 1
+done
+started=0
+server_pid=""
+if [ -e "$INNER_STARTED" ]; then
+    started=1
+    server_pid=$(cat "$INNER_STARTED")
+fi
+XVFB_ERROR=$(grep -m 1 -i 'error' "$xlog")
+if [ $started -eq 1 ] && [ $rc -ne 0 ] && [ -s "$xlog" ]; then
+    echo "Xvfb said:"
+    sed 's/^/    /' "$xlog"
+fi
+rm -f "$INNER_STARTED" "$xlog"
+# xvfb-run does not wait for its server to exit; do, so that no server outlives the test.
+if [[ $server_pid =~ ^[0-9]+$ ]]; then
+    for _ in $(seq 50); do
+        state=$(awk '{ print $3 }' "/proc/$server_pid/stat" 2>/dev/null)
+        if [ -z "$state" ] || [ "$state" = Z ]; then break; fi
+        sleep 0.1
+    done
+fi
+if [ $started -eq 0 ]; then
+    echo "SKIP: Xvfb cannot start a server here${XVFB_ERROR:+ ($XVFB_ERROR)}"
+    exit 77
+fi
+if [ $rc -eq 0 ]; then
+    echo "e2e_play: all checks passed"
+    exit 0
+fi
+[ $rc -eq 124 ] && echo "FAIL: the game did not finish within 100 s"
+echo "e2e_play: checks failed"
+exit 1
