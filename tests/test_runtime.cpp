@@ -183,6 +183,29 @@ TEST(VirtualDesktop, ScriptedPressesArriveAtTheFirstPumpAfterTheirTime)
     EXPECT_EQ(target.formPresses, (std::vector<int>{2, 4}));
 }
 
+// The program shows a panel, pumps once and then blocks: that one pump must paint it.
+TEST(MessagePump, OnePassPaintsAControlJustShown)
+{
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    PressTarget target;
+    forms::DoEvents();
+    forms::DoEvents();
+    target.box.setVisible(false);
+    forms::DoEvents();
+    target.box.hWnd()->installEventFilter(&counter);
+    target.box.setBackColor(forms::RGB(255, 255, 192));
+    target.box.setVisible(true);
+    forms::DoEvents();
+    EXPECT_GT(counter.paints, 0);
+}
+
 TEST(Exit, EndStopsTheProcessFromInsideNestedLoops)
 {
     EXPECT_EXIT(

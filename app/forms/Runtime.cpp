@@ -7,7 +7,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <thread>
+
+#include "forms/Platform.h"
 
 namespace forms {
 
@@ -17,7 +20,14 @@ Hooks g_hooks;
 
 // The random source: splitmix64. Its output function is a bijection of the state,
 // so mixing the clock into the current state never repeats an earlier state by accident.
-std::uint64_t g_randomState = 0x2545F4914F6CDD1DULL;
+// It starts from a fresh state in every run, so the first throw is not the same each time.
+std::uint64_t initialRandomState()
+{
+    std::random_device device;
+    const auto clock = static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+    return (static_cast<std::uint64_t>(device()) << 32 | device()) ^ clock;
+}
+std::uint64_t g_randomState = initialRandomState();
 
 std::uint64_t mix64(std::uint64_t z)
 {
@@ -43,12 +53,18 @@ void DoEvents()
     if (g_hooks.doEvents)
         return g_hooks.doEvents();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // Events posted during that pass, such as the repaint of a panel just shown, wait for
+    // the next one; deliver them now, or the panel would appear only after the next wait.
+    QCoreApplication::sendPostedEvents();
 }
 
 void Sleep(std::uint32_t ms)
 {
     if (g_hooks.sleep)
         return g_hooks.sleep(ms);
+    // Requests still buffered for the window system (particles moved or recoloured since
+    // the last pump) go out now, so they show during the wait, not after it.
+    FlushWindowSystem();
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
