@@ -158,14 +158,6 @@ bool MoveNativeWindow(HWND window, int x, int y)
 #endif
 }
 
-void FlushWindowSystem()
-{
-#ifdef KESTRIN_HAVE_XCB
-    if (xcb_connection_t *c = xcbConnection())
-        xcb_flush(c);
-#endif
-}
-
 void SetSkipTaskbar(HWND window)
 {
 #ifdef KESTRIN_HAVE_XCB

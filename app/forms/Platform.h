@@ -53,9 +53,6 @@ bool SetNativeBackground(HWND window, Color color);
 // the window-manager hints Qt rewrites on every move. False where that is not available.
 bool MoveNativeWindow(HWND window, int x, int y);
 
-// Sends what the program has asked of the window system so far, without waiting.
-void FlushWindowSystem();
-
 // Keeps a top-level window off the taskbar and pager; call before it is first shown.
 void SetSkipTaskbar(HWND window);
 

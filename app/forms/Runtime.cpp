@@ -10,7 +10,6 @@
 #include <random>
 #include <thread>
 
-#include "forms/Platform.h"
 
 namespace forms {
 
@@ -62,9 +61,6 @@ void Sleep(std::uint32_t ms)
 {
     if (g_hooks.sleep)
         return g_hooks.sleep(ms);
-    // Requests still buffered for the window system (particles moved or recoloured since
-    // the last pump) go out now, so they show during the wait, not after it.
-    FlushWindowSystem();
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
