@@ -23,56 +23,11 @@ PANEL_MIN=300        # panel-coloured pixels that make a shown panel (it has 55x
 MIN_PARTICLES=5      # particle windows that must be mapped at the same time
 PLATES_TO_HIT=3      # plates thrown before the hit check gives up
 
-CONVERT=convert
-[ -x /usr/bin/convert ] && CONVERT=/usr/bin/convert
-
-failures=0
-pass() { echo "PASS: $*"; }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-# check TEXT TEST-ARGS...: PASS or FAIL with TEXT, as `test TEST-ARGS` says.
-check() {
-    local text=$1
-    shift
-    if [ "$@" ]; then pass "$text"; else fail "$text"; fi
-}
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 # --- inner part: runs with DISPLAY set to a fresh Xvfb ------------------------------------
 
 now_ms() { local t=${EPOCHREALTIME/[.,]/}; echo $((t / 1000)); }
-
-# Prints "x y w h" of a window: absolute position of its inside, and its size.
-window_geometry() {
-    xwininfo -id "$1" | awk '
-        /Absolute upper-left X:/ { x = $NF }
-        /Absolute upper-left Y:/ { y = $NF }
-        /^ *Width:/  { w = $NF }
-        /^ *Height:/ { h = $NF }
-        END { print x, y, w, h }'
-}
-
-# Prints the id of the top-level ancestor of a window (the WM's frame, or the window itself).
-toplevel_of() {
-    local win=$1 root parent
-    root=$(xwininfo -root | awk '/Window id:/ { print $4; exit }')
-    while :; do
-        parent=$(xwininfo -tree -id "$win" | awk '/Parent window id:/ { print $4; exit }')
-        if [ -z "$parent" ] || [ $((parent)) -eq $((root)) ]; then
-            printf '0x%x\n' "$((win))"
-            return
-        fi
-        win=$parent
-    done
-}
-
-start_openbox() {
-    openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
-    WM_PID=$!
-    for _ in $(seq 50); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
-        sleep 0.1
-    done
-    return 1
-}
 
 # Screenshot of the strip window as raw 8-bit RGB (what is on screen there, particles included).
 grab() { import -window "$WIN" -depth 8 "rgb:$1" 2>/dev/null; }
@@ -545,10 +500,7 @@ inner() {
 
 if [ "${1:-}" = "--inner" ]; then
     shift
-    # xvfb-run -a runs its command even when no server could be started.
-    xwininfo -root >/dev/null 2>&1 || exit 3
-    # Tell the outer part that the server runs, and which process it is.
-    tr -dc '0-9' <"/tmp/.X${DISPLAY#:}-lock" >"$INNER_STARTED" 2>/dev/null || : >"$INNER_STARTED"
+    announce_server
     inner "$@"
     exit $((failures > 0))
 fi
@@ -564,12 +516,7 @@ if ! command -v xvfb-run >/dev/null || ! command -v Xvfb >/dev/null; then
     echo "SKIP: Xvfb is not installed (xvfb-run/Xvfb not found), the game cannot be shown"
     exit 77
 fi
-for tool in xauth xdotool xwininfo xprop import "$CONVERT" cmp comm; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "FAIL: $tool is needed and not installed (see tools/install-deps.sh)"
-        exit 1
-    fi
-done
+require_tools xauth xdotool xwininfo xprop import "$CONVERT" cmp comm
 WM=none
 if command -v openbox >/dev/null; then
     WM=openbox
@@ -579,42 +526,9 @@ fi
 
 SELF=$(readlink -f "$0")
 KESTRIN=$(readlink -f "$KESTRIN")
-export INNER_STARTED
-INNER_STARTED=$(mktemp -u)
-xlog=$(mktemp)
-# A server can fail to start when another test takes the same display number at that moment:
-# try again a few times before calling it impossible.
-for attempt in 1 2 3; do
-    # -noreset: by default the server resets when its last client leaves, and a client that
-    # connects during the reset is refused. The program must not inherit a platform choice.
-    env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY timeout 100 \
-        xvfb-run -a -e "$xlog" -s "-screen 0 ${SCREEN_W}x${SCREEN_H}x24 -noreset" \
-        "$SELF" --inner "$SCREEN_W" "$SCREEN_H" "$WM" "$KESTRIN"
-    rc=$?
-    [ -e "$INNER_STARTED" ] && break
-    sleep 1
-done
-started=0
-server_pid=""
-if [ -e "$INNER_STARTED" ]; then
-    started=1
-    server_pid=$(cat "$INNER_STARTED")
-fi
-XVFB_ERROR=$(grep -m 1 -i 'error' "$xlog")
-if [ $started -eq 1 ] && [ $rc -ne 0 ] && [ -s "$xlog" ]; then
-    echo "Xvfb said:"
-    sed 's/^/    /' "$xlog"
-fi
-rm -f "$INNER_STARTED" "$xlog"
-# xvfb-run does not wait for its server to exit; do, so that no server outlives the test.
-if [[ $server_pid =~ ^[0-9]+$ ]]; then
-    for _ in $(seq 50); do
-        state=$(awk '{ print $3 }' "/proc/$server_pid/stat" 2>/dev/null)
-        if [ -z "$state" ] || [ "$state" = Z ]; then break; fi
-        sleep 0.1
-    done
-fi
-if [ $started -eq 0 ]; then
+run_in_xvfb "$SCREEN_W" "$SCREEN_H" 100 3 "$SELF" --inner "$SCREEN_W" "$SCREEN_H" "$WM" "$KESTRIN"
+rc=$?
+if [ $rc -eq 77 ]; then
     echo "SKIP: Xvfb cannot start a server here${XVFB_ERROR:+ ($XVFB_ERROR)}"
     exit 77
 fi

@@ -17,56 +17,9 @@ TOL=4                 # colour tolerance per channel
 SKY_TOP="72 115 255"  # first row of the background gradient
 GROUND="0 128 0"      # last two rows of the background
 
-# ImageMagick 6's convert (Debian's package installs it as /usr/bin/convert).
-CONVERT=convert
-[ -x /usr/bin/convert ] && CONVERT=/usr/bin/convert
-
-failures=0
-pass() { echo "PASS: $*"; }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-# check TEXT TEST-ARGS...: PASS or FAIL with TEXT, as `test TEST-ARGS` says.
-check() {
-    local text=$1
-    shift
-    if [ "$@" ]; then pass "$text"; else fail "$text"; fi
-}
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 # --- inner part: runs with DISPLAY set to a fresh Xvfb ------------------------------------
-
-# Prints "x y w h" of a window: absolute position of its inside, and its size.
-window_geometry() {
-    xwininfo -id "$1" | awk '
-        /Absolute upper-left X:/ { x = $NF }
-        /Absolute upper-left Y:/ { y = $NF }
-        /^ *Width:/  { w = $NF }
-        /^ *Height:/ { h = $NF }
-        END { print x, y, w, h }'
-}
-
-# Prints the id of the top-level ancestor of a window (the WM's frame, or the window itself).
-toplevel_of() {
-    local win=$1 root parent
-    root=$(xwininfo -root | awk '/Window id:/ { print $4; exit }')
-    while :; do
-        parent=$(xwininfo -tree -id "$win" | awk '/Parent window id:/ { print $4; exit }')
-        if [ -z "$parent" ] || [ $((parent)) -eq $((root)) ]; then
-            echo "$win"
-            return
-        fi
-        win=$parent
-    done
-}
-
-# Starts a window manager and waits until it has announced itself on the root window.
-start_openbox() {
-    openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
-    WM_PID=$!
-    for _ in $(seq 50); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
-        sleep 0.1
-    done
-    return 1
-}
 
 # Lists kestrin processes attached to this X display.
 kestrin_on_this_display() {
@@ -254,10 +207,7 @@ inner() {
 
 if [ "${1:-}" = "--inner" ]; then
     shift
-    # xvfb-run -a runs its command even when no server could be started.
-    xwininfo -root >/dev/null 2>&1 || exit 3
-    # Tell the outer part that the server runs, and which process it is.
-    tr -dc '0-9' <"/tmp/.X${DISPLAY#:}-lock" >"$INNER_STARTED" 2>/dev/null || : >"$INNER_STARTED"
+    announce_server
     for wm in $3; do
         inner "$1" "$2" "$wm" "$4"
     done
@@ -275,12 +225,7 @@ if ! command -v xvfb-run >/dev/null || ! command -v Xvfb >/dev/null; then
     echo "SKIP: Xvfb is not installed (xvfb-run/Xvfb not found), the strip cannot be shown"
     exit 77
 fi
-for tool in xauth xdotool xwininfo xprop import "$CONVERT"; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "FAIL: $tool is needed and not installed (see tools/install-deps.sh)"
-        exit 1
-    fi
-done
+require_tools xauth xdotool xwininfo xprop import "$CONVERT"
 HAVE_OPENBOX=0
 command -v openbox >/dev/null && HAVE_OPENBOX=1
 
@@ -298,42 +243,12 @@ KESTRIN=$(readlink -f "$KESTRIN")
 # run_size W H "WMS": one Xvfb of W x H, the checks once per window manager in WMS.
 # Returns 2 when the server did not start at all.
 run_size() {
-    local W=$1 H=$2 wms=$3
-    export INNER_STARTED
-    INNER_STARTED=$(mktemp -u)
-    local xlog
-    xlog=$(mktemp)
-    echo "--- screen ${W}x${H} (${wms// /, then })"
-    # -noreset: by default the server resets when its last client leaves, and a client that
-    # connects during the reset (the program, right after xwininfo or the previous run) is
-    # refused. The program must not inherit a platform choice from the caller's environment.
-    env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY timeout 60 \
-        xvfb-run -a -e "$xlog" -s "-screen 0 ${W}x${H}x24 -noreset" \
-        "$SELF" --inner "$W" "$H" "$wms" "$KESTRIN"
-    local rc=$? started=0 server_pid=""
-    if [ -e "$INNER_STARTED" ]; then
-        started=1
-        server_pid=$(cat "$INNER_STARTED")
-    fi
-    if [ $started -eq 1 ] && [ $rc -ne 0 ]; then
-        failures=$((failures + 1))
-    fi
-    if [ $started -eq 1 ] && [ $rc -ne 0 ] && [ -s "$xlog" ]; then
-        echo "Xvfb said:"
-        sed 's/^/    /' "$xlog"
-    fi
-    XVFB_ERROR=$(grep -m 1 -i 'error' "$xlog")
-    rm -f "$INNER_STARTED" "$xlog"
-    # xvfb-run does not wait for its server to exit; do, before the next one starts.
-    if [[ $server_pid =~ ^[0-9]+$ ]]; then
-        for _ in $(seq 50); do
-            local state
-            state=$(awk '{ print $3 }' "/proc/$server_pid/stat" 2>/dev/null)
-            if [ -z "$state" ] || [ "$state" = Z ]; then break; fi
-            sleep 0.1
-        done
-    fi
-    [ $started -eq 1 ] || return 2
+    echo "--- screen ${1}x${2} (${3// /, then })"
+    run_in_xvfb "$1" "$2" 60 1 "$SELF" --inner "$1" "$2" "$3" "$KESTRIN"
+    local rc=$?
+    [ $rc -eq 77 ] && return 2
+    [ $rc -ne 0 ] && failures=$((failures + 1))
+    return 0
 }
 
 run_size 1280 720 "none"
