@@ -106,6 +106,21 @@ run_in_xvfb() {
     return $rc
 }
 
+# require_program_and_tools PROGRAM TOOL...: fails the test when the program is not an
+# executable or a tool is missing; skips it (exit 77) when Xvfb is not installed.
+require_program_and_tools() {
+    if [ ! -x "$1" ]; then
+        echo "FAIL: $1 is not an executable"
+        exit 1
+    fi
+    shift
+    if ! command -v xvfb-run >/dev/null || ! command -v Xvfb >/dev/null; then
+        echo "SKIP: Xvfb is not installed (xvfb-run/Xvfb not found), the program cannot be shown"
+        exit 77
+    fi
+    require_tools "$@"
+}
+
 # require_tools TOOL...: fails the test when one is missing.
 require_tools() {
     local tool

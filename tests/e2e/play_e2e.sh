@@ -508,15 +508,7 @@ fi
 # --- outer part ---------------------------------------------------------------------------
 
 KESTRIN=${1:?usage: play_e2e.sh /path/to/kestrin}
-if [ ! -x "$KESTRIN" ]; then
-    echo "FAIL: $KESTRIN is not an executable"
-    exit 1
-fi
-if ! command -v xvfb-run >/dev/null || ! command -v Xvfb >/dev/null; then
-    echo "SKIP: Xvfb is not installed (xvfb-run/Xvfb not found), the game cannot be shown"
-    exit 77
-fi
-require_tools xauth xdotool xwininfo xprop import "$CONVERT" cmp comm
+require_program_and_tools "$KESTRIN" xauth xdotool xwininfo xprop import "$CONVERT" cmp comm
 WM=none
 if command -v openbox >/dev/null; then
     WM=openbox

@@ -217,15 +217,7 @@ fi
 # --- outer part ---------------------------------------------------------------------------
 
 KESTRIN=${1:?usage: strip_e2e.sh /path/to/kestrin}
-if [ ! -x "$KESTRIN" ]; then
-    echo "FAIL: $KESTRIN is not an executable"
-    exit 1
-fi
-if ! command -v xvfb-run >/dev/null || ! command -v Xvfb >/dev/null; then
-    echo "SKIP: Xvfb is not installed (xvfb-run/Xvfb not found), the strip cannot be shown"
-    exit 77
-fi
-require_tools xauth xdotool xwininfo xprop import "$CONVERT"
+require_program_and_tools "$KESTRIN" xauth xdotool xwininfo xprop import "$CONVERT"
 HAVE_OPENBOX=0
 command -v openbox >/dev/null && HAVE_OPENBOX=1
 
