@@ -62,7 +62,7 @@ TEST_F(Startup, IdleLayoutPlacesEveryControl)
     }
     EXPECT_EQ(strip.Img.Width(), 2100);
     EXPECT_EQ(strip.Img.Height(), 510);
-    EXPECT_EQ(strip.Lstage.Width(), 975) << "labels keep their designed size";
+    EXPECT_EQ(strip.Lstage.Width(), 975) << "labels keep their own size, whatever their caption";
     EXPECT_EQ(strip.pTama[0].Width(), 195);
     EXPECT_EQ(strip.pTama[0].Height(), 330);
     EXPECT_EQ(strip.SARA.Width(), 210);
@@ -188,7 +188,7 @@ TEST_F(Startup, PressesReachTheControlUnderThemWithinItsOutline)
     EXPECT_EQ(got, (std::vector<std::string>{"plate", "strip", "strip", "strip"}));
 }
 
-TEST(Windows, MenuAndDialogAreBuiltAsDesigned)
+TEST(Windows, MenuAndDialogHaveTheirItemsAndCaptions)
 {
     VirtualDesktop desktop;
     frmMenu &menu = forms::Default<frmMenu>();
