@@ -171,6 +171,19 @@ TEST_F(ExitFromMenu, DuringAFlightOrABurstLeavesTheScoreFileAlone)
     }
 }
 
+// A window manager's close request on the strip ends the program rather than leaving it
+// running with no window to play in.
+TEST_F(Shell, ClosingTheStripEndsTheProgram)
+{
+    EXPECT_EXIT(
+        {
+            QCloseEvent close;
+            QCoreApplication::sendEvent(bg.hWnd(), &close);
+            std::fputs("still running\n", stderr);
+        },
+        testing::ExitedWithCode(0), testing::Not(testing::HasSubstr("still running")));
+}
+
 // --- The command line --------------------------------------------------------------------
 
 // Runs a copy of the program from its own folder, so its score file is a fresh one there.
