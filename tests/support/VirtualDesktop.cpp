@@ -51,12 +51,11 @@ VirtualDesktop::VirtualDesktop(std::uint64_t seed)
     Game = GameState{};
     auto &h = forms::hooks();
     h.sleep = [this](std::uint32_t ms) {
-        ++sleeps;
         if (onSleep)
             onSleep(clock_, ms);
         clock_ += ms;
     };
-    h.tickCount = [this] { return static_cast<std::uint32_t>(tickOrigin_ + clock_); };
+    h.tickCount = [this] { return static_cast<std::uint32_t>(clock_); };
     h.now = [this] {
         const QDateTime start(QDate(2026, 12, 7), QTime(10, 0, 0));
         const QDateTime t = start.addMSecs(static_cast<qint64>(clock_));

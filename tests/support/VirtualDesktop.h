@@ -29,8 +29,6 @@ public:
 
     // Milliseconds of virtual time since the desktop was made.
     std::uint64_t elapsed() const { return clock_; }
-    // Makes the tick counter start from this value (to test its wrap).
-    void setTickOrigin(std::uint32_t origin) { tickOrigin_ = origin; }
 
     // Scripts a press and release at a screen point (pixels) at a virtual time.
     void click(std::uint64_t atMs, QPoint screenPx, Qt::MouseButton button = Qt::LeftButton);
@@ -38,8 +36,6 @@ public:
     void clickNow(QPoint screenPx, Qt::MouseButton button = Qt::LeftButton) { click(clock_, screenPx, button); }
     // Runs the message pump once, as the program's own pumps do.
     void pump();
-    // Scripted presses not yet delivered.
-    std::size_t pendingClicks() const { return script_.size(); }
 
     // Texts of the message boxes shown so far.
     std::vector<std::string> messages;
@@ -49,8 +45,7 @@ public:
     std::function<void(forms::Form &)> onModal;
     // Called for every wait, with the virtual time at its start and its length.
     std::function<void(std::uint64_t startMs, std::uint32_t ms)> onSleep;
-    // Number of waits and pumps so far.
-    int sleeps = 0;
+    // Number of pumps so far.
     int pumps = 0;
 
 private:
@@ -61,6 +56,5 @@ private:
     };
     void deliverDue();
     std::uint64_t clock_ = 0;
-    std::uint32_t tickOrigin_ = 0;
     std::vector<ScriptedClick> script_;
 };
