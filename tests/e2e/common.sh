@@ -51,6 +51,25 @@ start_openbox() {
     return 1
 }
 
+# program_window PID LOG: prints the first visible window of the process, waiting up to 10 s.
+# When none appears it prints why instead and returns 1.
+program_window() {
+    local pid=$1 log=$2 win="" server="the X server answers"
+    for _ in $(seq 100); do
+        win=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n 1)
+        [ -n "$win" ] && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if [ -n "$win" ]; then
+        echo "$win"
+        return 0
+    fi
+    xwininfo -root >/dev/null 2>&1 || server="the X server $DISPLAY does not answer"
+    echo "no visible kestrin window appeared within 10 s; $server; kestrin said: $(head -c 600 "$log")"
+    return 1
+}
+
 # --- running a script's inner part under its own Xvfb ---------------------------------------
 
 # Inner side, first thing: fails (exit 3) when no X server answers, since xvfb-run -a runs

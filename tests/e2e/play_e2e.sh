@@ -314,17 +314,8 @@ inner() {
     (cd "$WORK" && exec ./kestrin) >"$WORK/kestrin.log" 2>&1 &
     PID=$!
 
-    WIN=""
-    for _ in $(seq 100); do
-        WIN=$(xdotool search --onlyvisible --pid "$PID" 2>/dev/null | head -n 1)
-        [ -n "$WIN" ] && break
-        kill -0 "$PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    if [ -z "$WIN" ]; then
-        local server="the X server answers"
-        xwininfo -root >/dev/null 2>&1 || server="the X server $DISPLAY does not answer"
-        fail "no visible kestrin window appeared within 10 s; $server; kestrin said: $(head -c 600 "$WORK/kestrin.log")"
+    if ! WIN=$(program_window "$PID" "$WORK/kestrin.log"); then
+        fail "$WIN"
         return
     fi
     # Let a window manager reparent and place the strip, and the first paint happen.

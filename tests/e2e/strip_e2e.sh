@@ -50,17 +50,9 @@ inner() {
     local pid=$!
 
     # The strip is the one viewable window of the process.
-    local win=""
-    for _ in $(seq 100); do
-        win=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n 1)
-        [ -n "$win" ] && break
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    if [ -z "$win" ]; then
-        local server="the X server answers"
-        xwininfo -root >/dev/null 2>&1 || server="the X server $DISPLAY does not answer"
-        fail "[$label] no visible kestrin window appeared within 10 s; $server; kestrin said: $(head -c 600 "$WORK/kestrin.log")"
+    local win
+    if ! win=$(program_window "$pid" "$WORK/kestrin.log"); then
+        fail "[$label] $win"
         kill "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
         return
