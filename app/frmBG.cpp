@@ -1,10 +1,10 @@
-#include "frmBG.h"
+#include "app/frmBG.h"
 
 #include "burst/modBarn.h"
-#include "forms/Values.h"
+#include "app/forms/Values.h"
 #include "game/Game.h"
 #include "game/GameState.h"
-#include "modSubroutine.h"
+#include "app/modSubroutine.h"
 #include "sprites/mod_RGN_Data.h"
 #include "sprites/mod_RGN_Proc.h"
 

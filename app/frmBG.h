@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "forms/Forms.h"
+#include "app/forms/Forms.h"
 
 class frmBG : public forms::Form {
 public:

@@ -1,8 +1,8 @@
-#include "frmMenu.h"
+#include "app/frmMenu.h"
 
-#include "frmBG.h"
-#include "frm_RGN_Picture.h"
-#include "frm_Version.h"
+#include "app/frmBG.h"
+#include "app/frm_RGN_Picture.h"
+#include "app/frm_Version.h"
 #include "burst/frmDot.h"
 #include "scores/HiScoreMenu.h"
 

@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "forms/Forms.h"
+#include "app/forms/Forms.h"
 
 class frmMenu : public forms::Form {
 public:

@@ -1,4 +1,4 @@
-#include "frm_RGN_Picture.h"
+#include "app/frm_RGN_Picture.h"
 
 frm_RGN_Picture::frm_RGN_Picture()
     : forms::Form(forms::FormStyle::Hidden),

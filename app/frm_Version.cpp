@@ -1,4 +1,4 @@
-#include "frm_Version.h"
+#include "app/frm_Version.h"
 
 namespace {
 const forms::Color kWhite = forms::RGB(255, 255, 255);

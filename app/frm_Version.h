@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "forms/Forms.h"
+#include "app/forms/Forms.h"
 
 class frm_Version : public forms::Form {
 public:

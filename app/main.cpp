@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "forms/Forms.h"
-#include "frmBG.h"
+#include "app/forms/Forms.h"
+#include "app/frmBG.h"
 #include "scores/HiScoreMenu.h"
 
 namespace {

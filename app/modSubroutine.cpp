@@ -1,7 +1,7 @@
-#include "modSubroutine.h"
+#include "app/modSubroutine.h"
 
-#include "forms/Platform.h"
-#include "forms/Values.h"
+#include "app/forms/Platform.h"
+#include "app/forms/Values.h"
 
 namespace modSubroutine {
 

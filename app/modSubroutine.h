@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "forms/Forms.h"
+#include "app/forms/Forms.h"
 
 namespace modSubroutine {
 

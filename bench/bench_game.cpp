@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "burst/modBarn.h"
-#include "forms/Forms.h"
-#include "frmBG.h"
+#include "app/forms/Forms.h"
+#include "app/frmBG.h"
 #include "game/Game.h"
 #include "game/GameState.h"
 #include "game/modMove.h"

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "forms/Forms.h"
+#include "app/forms/Forms.h"
 
 class frmDot : public forms::Form {
 public:

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "forms/Values.h"
-#include "modSubroutine.h"
+#include "app/forms/Values.h"
+#include "app/modSubroutine.h"
 
 namespace modBarn {
 

@@ -1,9 +1,9 @@
 #include "game/Game.h"
 
 #include "burst/modBarn.h"
-#include "forms/Values.h"
-#include "frmBG.h"
-#include "frmMenu.h"
+#include "app/forms/Values.h"
+#include "app/frmBG.h"
+#include "app/frmMenu.h"
 #include "game/GameState.h"
 #include "game/modMove.h"
 #include "scores/Ranking.h"

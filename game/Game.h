@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "forms/Forms.h"
+#include "app/forms/Forms.h"
 
 class frmBG;
 

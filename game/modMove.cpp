@@ -1,7 +1,7 @@
 #include "game/modMove.h"
 
-#include "forms/Values.h"
-#include "frmBG.h"
+#include "app/forms/Values.h"
+#include "app/frmBG.h"
 #include "game/Game.h"
 
 namespace modMove {

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "forms/Values.h"
+#include "app/forms/Values.h"
 #include "scores/HiScoreMenu.h"
 #include "scores/ScoreFile.h"
 

@@ -1,7 +1,7 @@
 #include "scores/HiScoreMenu.h"
 
-#include "forms/Forms.h"
-#include "frmMenu.h"
+#include "app/forms/Forms.h"
+#include "app/frmMenu.h"
 #include "scores/Ranking.h"
 
 namespace modSubroutine {

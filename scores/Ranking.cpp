@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "forms/Values.h"
+#include "app/forms/Values.h"
 #include "scores/PrivateProfile.h"
 #include "scores/ScoreFile.h"
 

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <array>
 
-#include "forms/Runtime.h"
+#include "app/forms/Runtime.h"
 #include "scores/PrivateProfile.h"
 
 #ifdef Q_OS_WIN

@@ -2,7 +2,7 @@
 
 #include <initializer_list>
 
-#include "frm_RGN_Picture.h"
+#include "app/frm_RGN_Picture.h"
 #include "sprites/mod_RGN_Proc.h"
 
 namespace mod_RGN_Data {

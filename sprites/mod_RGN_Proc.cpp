@@ -1,6 +1,6 @@
 #include "sprites/mod_RGN_Proc.h"
 
-#include "forms/Platform.h"
+#include "app/forms/Platform.h"
 #include "sprites/mod_RGN_Data.h"
 
 namespace mod_RGN_Proc {

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "forms/Forms.h"
+#include "app/forms/Forms.h"
 
 namespace mod_RGN_Proc {
 

@@ -15,11 +15,11 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
-#include "frmBG.h"
-#include "frmMenu.h"
-#include "frm_Version.h"
+#include "app/frmBG.h"
+#include "app/frmMenu.h"
+#include "app/frm_Version.h"
 #include "game/GameState.h"
-#include "support/VirtualDesktop.h"
+#include "tests/support/VirtualDesktop.h"
 
 namespace {
 

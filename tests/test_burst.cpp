@@ -11,8 +11,8 @@
 #include <map>
 
 #include "burst/modBarn.h"
-#include "frmBG.h"
-#include "support/VirtualDesktop.h"
+#include "app/frmBG.h"
+#include "tests/support/VirtualDesktop.h"
 
 namespace {
 

@@ -12,14 +12,14 @@
 #include <set>
 
 #include "burst/modBarn.h"
-#include "forms/Platform.h"
-#include "frmBG.h"
-#include "frmMenu.h"
+#include "app/forms/Platform.h"
+#include "app/frmBG.h"
+#include "app/frmMenu.h"
 #include "game/Game.h"
 #include "game/GameState.h"
 #include "game/modMove.h"
 #include "sprites/mod_RGN_Proc.h"
-#include "support/VirtualDesktop.h"
+#include "tests/support/VirtualDesktop.h"
 
 namespace {
 

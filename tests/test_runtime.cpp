@@ -9,10 +9,10 @@
 
 #include <set>
 
-#include "forms/Forms.h"
-#include "forms/Platform.h"
-#include "forms/Values.h"
-#include "support/VirtualDesktop.h"
+#include "app/forms/Forms.h"
+#include "app/forms/Platform.h"
+#include "app/forms/Values.h"
+#include "tests/support/VirtualDesktop.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "forms/Forms.h"
-#include "forms/Runtime.h"
-#include "frmMenu.h"
+#include "app/forms/Forms.h"
+#include "app/forms/Runtime.h"
+#include "app/frmMenu.h"
 #include "scores/HiScoreMenu.h"
 #include "scores/PrivateProfile.h"
 #include "scores/Ranking.h"

@@ -8,11 +8,11 @@
 #include <QRegion>
 #include <QWidget>
 
-#include "forms/Platform.h"
-#include "frmBG.h"
+#include "app/forms/Platform.h"
+#include "app/frmBG.h"
 #include "sprites/mod_RGN_Data.h"
 #include "sprites/mod_RGN_Proc.h"
-#include "support/VirtualDesktop.h"
+#include "tests/support/VirtualDesktop.h"
 
 namespace {
 

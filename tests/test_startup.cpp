@@ -12,10 +12,10 @@
 #include <set>
 
 #include "burst/modBarn.h"
-#include "frmBG.h"
-#include "frmMenu.h"
-#include "frm_Version.h"
-#include "support/VirtualDesktop.h"
+#include "app/frmBG.h"
+#include "app/frmMenu.h"
+#include "app/frm_Version.h"
+#include "tests/support/VirtualDesktop.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "forms/Forms.h"
+#include "app/forms/Forms.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,7 +19,7 @@
 
 #include <cmath>
 
-#include "forms/Platform.h"
+#include "app/forms/Platform.h"
 
 namespace forms {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "forms/Runtime.h"
+#include "app/forms/Runtime.h"
 
 class QAction;
 class QImage;

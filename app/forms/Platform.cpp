@@ -1,4 +1,4 @@
-#include "forms/Platform.h"
+#include "app/forms/Platform.h"
 
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "forms/Forms.h"
+#include "app/forms/Forms.h"
 
 namespace forms {
 

@@ -1,4 +1,4 @@
-#include "forms/Runtime.h"
+#include "app/forms/Runtime.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "forms/Values.h"
+#include "app/forms/Values.h"
 
 #include <cctype>
 #include <cstdio>

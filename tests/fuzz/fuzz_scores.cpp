@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "forms/Runtime.h"
-#include "forms/Values.h"
+#include "app/forms/Runtime.h"
+#include "app/forms/Values.h"
 #include "scores/HiScoreMenu.h"
 #include "scores/PrivateProfile.h"
 #include "scores/Ranking.h"

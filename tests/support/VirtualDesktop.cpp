@@ -1,4 +1,4 @@
-#include "VirtualDesktop.h"
+#include "tests/support/VirtualDesktop.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "forms/Forms.h"
+#include "app/forms/Forms.h"
 #include "game/GameState.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "forms/Runtime.h"
+#include "app/forms/Runtime.h"
 
 namespace forms {
 class Form;
