@@ -1,16 +1,28 @@
+// The strip: its controls, start-up layout, press handlers and the game's verbs.
+
 #include "app/frmBG.h"
 
-#include "burst/modBarn.h"
+#include "app/forms/Screen.h"
 #include "app/forms/Values.h"
+#include "app/frmMenu.h"
+#include "app/modSubroutine.h"
+#include "burst/modBarn.h"
 #include "game/Game.h"
 #include "game/GameState.h"
-#include "app/modSubroutine.h"
 #include "sprites/mod_RGN_Data.h"
 #include "sprites/mod_RGN_Proc.h"
 
 using mod_RGN_Proc::kLoadedShell;
 using mod_RGN_Proc::kPlate;
 using mod_RGN_Proc::kSpentShell;
+
+namespace {
+// The ready panel's colours: green to offer a plate, yellow while waiting and for a miss.
+constexpr forms::Color kPanelGreen = 0xC0FFC0;
+constexpr forms::Color kPanelYellow = 0xC0FFFF;
+// Far outside the strip: the title is moved there during a game rather than hidden.
+constexpr float kOutOfSight = -30000;
+} // namespace
 
 frmBG::frmBG()
     : forms::Form(forms::FormStyle::Strip), PicBG(*this), Img(*this), Lstage(*this), Ltama(*this),
@@ -41,11 +53,11 @@ frmBG::frmBG()
     Label1.setCaption("Ready...");
     Label1.setAlignment(forms::Alignment::Center);
 
-    MouseDown = [](std::int16_t button, std::int16_t, float, float) { game::StripPressed(button); };
-    Img.MouseDown = [](std::int16_t button, std::int16_t, float, float) { game::TitlePressed(button); };
-    SARA.MouseDown = [](std::int16_t, std::int16_t, float, float) { game::PlatePressed(); };
-    PicReady.Click = [] { game::StartThrow(); };
-    Label1.Click = [] { game::StartThrow(); };
+    MouseDown = [this](std::int16_t button, std::int16_t, float, float) { game::StripPressed(*this, button); };
+    Img.MouseDown = [this](std::int16_t button, std::int16_t, float, float) { game::TitlePressed(*this, button); };
+    SARA.MouseDown = [this](std::int16_t, std::int16_t, float, float) { game::PlatePressed(*this); };
+    PicReady.Click = [this] { game::StartThrow(*this); };
+    Label1.Click = [this] { game::StartThrow(*this); };
 
     PicBG.Move(2490, 1230);
     Img.Move(1920, 240);
@@ -77,14 +89,14 @@ void frmBG::Load()
 
     modBarn::InitDots();
 
-    ClearStatus();
+    clearStatus();
     // The icons get their size before their tops are computed from it.
     for (auto &icon : pTama)
         dressShell(icon, kLoadedShell);
-    PlaceShells();
+    placeShells();
 }
 
-void frmBG::ClearStatus()
+void frmBG::clearStatus()
 {
     Ltama.setCaption("");
     Img.Move(static_cast<float>(forms::CLng(forms::Screen::Width() - Img.Width()) / 2),
@@ -96,7 +108,7 @@ void frmBG::ClearStatus()
     pTama[1].setVisible(false);
 }
 
-void frmBG::PlaceShells()
+void frmBG::placeShells()
 {
     pTama[0].Move(Ltama.Left() + Ltama.Width(), Height() - pTama[0].Height());
     pTama[1].Move(pTama[0].Left() + pTama[0].Width(), Height() - pTama[1].Height());
@@ -133,3 +145,52 @@ void frmBG::dressShell(forms::PictureBox &icon, std::int16_t sprite)
     mod_RGN_Proc::ApplyRgn(sprite, icon);
     mod_RGN_Data::SetSpritePicture(sprite, icon);
 }
+
+void frmBG::ShowPanel(game::Panel panel)
+{
+    PicReady.Move(static_cast<float>(forms::CLng(Width() - PicReady.Width()) / 2),
+                  static_cast<float>(forms::CLng(Height() - PicReady.Height()) / 2));
+    switch (panel) {
+    case game::Panel::Click:
+        PicReady.setBackColor(kPanelGreen);
+        Label1.setCaption("Click!");
+        break;
+    case game::Panel::Ready:
+        PicReady.setBackColor(kPanelYellow);
+        Label1.setCaption("Ready...");
+        break;
+    case game::Panel::Miss:
+        PicReady.setBackColor(kPanelYellow);
+        Label1.setCaption("Miss!!");
+        break;
+    }
+    PicReady.setVisible(true);
+}
+
+void frmBG::HidePanel() { PicReady.setVisible(false); }
+
+void frmBG::ShowPlateAt(std::int32_t x, std::int32_t y)
+{
+    MovePlateTo(x, y);
+    SARA.setVisible(true);
+}
+
+void frmBG::MovePlateTo(std::int32_t x, std::int32_t y) { SARA.Move(static_cast<float>(x), static_cast<float>(y)); }
+
+void frmBG::HidePlate() { SARA.setVisible(false); }
+
+game::ScreenPoint frmBG::PlateOnScreen() const
+{
+    // The strip's position comes from its own fields, not from the window system.
+    return {SARA.Left() + Left(), SARA.Top() + Top()};
+}
+
+void frmBG::ParkTitle() { Img.Move(kOutOfSight, kOutOfSight); }
+
+void frmBG::ShowIdle()
+{
+    clearStatus();
+    placeShells();
+}
+
+void frmBG::OpenMenu() { PopupMenu(forms::Default<frmMenu>().mpop); }

@@ -1,10 +1,13 @@
+// The popup menu's holder: the high-score lines, the version dialog and Exit.
+
 #include "app/frmMenu.h"
 
+#include "app/forms/Runtime.h"
 #include "app/frmBG.h"
-#include "app/frm_RGN_Picture.h"
 #include "app/frm_Version.h"
 #include "burst/frmDot.h"
 #include "scores/HiScoreMenu.h"
+#include "sprites/frm_RGN_Picture.h"
 
 frmMenu::frmMenu()
     : forms::Form(forms::FormStyle::Hidden), mpop("mpop"), mh("ハイスコア", &mpop),
@@ -23,10 +26,8 @@ frmMenu::frmMenu()
 void frmMenu::mver_Click()
 {
     // Every opening shows a freshly created dialog.
-    auto &dialog = forms::DefaultSlot<frm_Version>();
-    dialog.reset();
     forms::Default<frm_Version>().ShowModal();
-    dialog.reset();
+    forms::DestroyDefault<frm_Version>();
 }
 
 void frmMenu::mend_Click()

@@ -3,19 +3,20 @@
 
 #include <array>
 
-#include "app/forms/Forms.h"
+#include "app/forms/Form.h"
+#include "app/forms/Menu.h"
 
 class frmMenu : public forms::Form {
 public:
     frmMenu();
 
-    forms::Menu mpop;
-    forms::Menu mh;
-    std::array<forms::Menu, 5> mhiscore;
-    forms::Menu sep003;
-    forms::Menu mver;
-    forms::Menu sep001;
-    forms::Menu mend;
+    forms::Menu mpop;                  // the popup itself; its Click refreshes the score lines
+    forms::Menu mh;                    // "ハイスコア": the submenu of the five best games
+    std::array<forms::Menu, 5> mhiscore; // the score lines, best first
+    forms::Menu sep003;                // separator
+    forms::Menu mver;                  // "バージョン情報": opens the version dialog
+    forms::Menu sep001;                // separator
+    forms::Menu mend;                  // "終了": ends the program
 
 private:
     void mver_Click();

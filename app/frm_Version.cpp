@@ -1,3 +1,5 @@
+// The version dialog: the icon, the title, the version, the rights notice and OK.
+
 #include "app/frm_Version.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/forms/Forms.h"
+#include "app/forms/Form.h"
 #include "app/frmBG.h"
 #include "scores/HiScoreMenu.h"
 

@@ -14,9 +14,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "burst/modBarn.h"
-#include "app/forms/Forms.h"
+#include "app/forms/Form.h"
+#include "app/forms/Runtime.h"
+#include "app/forms/Screen.h"
 #include "app/frmBG.h"
+#include "burst/modBarn.h"
 #include "game/Game.h"
 #include "game/GameState.h"
 #include "game/modMove.h"
@@ -72,7 +74,7 @@ Stats flightFrameWork(frmBG &bg)
         Game.PlateY = static_cast<std::int32_t>(bg.Height() - bg.SARA.Height());
         Game.PlateX = 4000;
         frameStart = Clock::now();
-        modMove::MovePlate(100, -40);
+        modMove::MovePlate(bg, 100, -40);
     }
     return stats(frames);
 }
@@ -118,7 +120,7 @@ Stats burstFramePeriod()
 }
 
 // A whole game in virtual time: every plate thrown, every third one hit.
-Stats wholeGame()
+Stats wholeGame(frmBG &bg)
 {
     std::vector<double> games;
     for (int g = 0; g < 5; ++g) {
@@ -127,13 +129,13 @@ Stats wholeGame()
         forms::hooks().sleep = [&](std::uint32_t ms) {
             g_virtualMs += ms;
             if (ms == 60 && ++frame == 5 && Game.PlateNo % 3 == 0)
-                game::PlatePressed();
+                game::PlatePressed(bg);
         };
         const auto start = Clock::now();
-        game::NewGame();
+        game::NewGame(bg);
         for (int n = 1; n <= 25; ++n) {
             frame = 0;
-            game::StartThrow();
+            game::StartThrow(bg);
         }
         games.push_back(msSince(start));
     }
@@ -161,7 +163,7 @@ int main(int argc, char **argv)
     row("flight frame, work without the wait", flightFrameWork(bg), "well under 1");
     useVirtualTime();
     row("burst frame, work without the wait", burstFrameWork(), "well under 2");
-    row("whole 25-plate game, virtual time", wholeGame(), "under 100");
+    row("whole 25-plate game, virtual time", wholeGame(bg), "under 100");
     row("burst frame period, real waits", burstFramePeriod(), "within 1 of 40");
     forms::hooks().appPath = nullptr;
     forms::DestroyDefaultInstances();

@@ -1,9 +1,14 @@
+// The hit burst: the particle pool, the motion step and the animation loop.
+
 #include "burst/modBarn.h"
 
 #include <cmath>
+#include <memory>
 
+#include "app/forms/Platform.h"
+#include "app/forms/Runtime.h"
+#include "app/forms/Screen.h"
 #include "app/forms/Values.h"
-#include "app/modSubroutine.h"
 
 namespace modBarn {
 
@@ -19,18 +24,12 @@ constexpr int kFullTurn = 360;
 
 } // namespace
 
-std::array<std::unique_ptr<frmDot>, kDotCount> Dots;
+std::array<frmDot *, kDotCount> Dots{};
 
 void InitDots()
 {
-    static const bool registered = (forms::detail::registerDefaultInstance([] {
-                                        for (auto &dot : Dots)
-                                            dot.reset();
-                                    }),
-                                    true);
-    (void)registered;
     for (auto &dot : Dots) {
-        dot = std::make_unique<frmDot>();
+        dot = &forms::Adopt(std::make_unique<frmDot>());
         dot->setWidth(30);
         dot->setHeight(30);
     }
@@ -51,7 +50,6 @@ void LaunchDot(int index, double StX, double StY, double Angle, double Spd)
     dot.Color = 255;
     dot.ColMSpd = forms::Int(forms::Rnd() * 7) + 4;
 }
-
 
 bool StepDot(frmDot &dot, float screenWidth, float screenHeight)
 {
@@ -110,7 +108,7 @@ void Burst(double X, double Y)
             dot->setBackColor(forms::RGB(dot->Color, dot->Color, dot->Color));
             if (!dot->Visible()) {
                 dot->setVisible(true);
-                modSubroutine::SetTopmost(dot->hWnd());
+                SetTopmost(dot->hWnd());
             }
             drawn = true;
         }
@@ -122,6 +120,13 @@ void Burst(double X, double Y)
     }
     for (auto &dot : Dots)
         dot->setVisible(false);
+}
+
+bool SetTopmost(forms::HWND window)
+{
+    return forms::SetWindowPos(window, forms::HWND_TOPMOST, 0, 0, 0, 0,
+                               forms::SWP_NOSIZE | forms::SWP_NOMOVE | forms::SWP_SHOWWINDOW)
+        != 0;
 }
 
 } // namespace modBarn

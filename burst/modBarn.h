@@ -2,16 +2,17 @@
 // The pool of particle windows and the hit burst that flies them.
 
 #include <array>
-#include <memory>
 
+#include "app/forms/Types.h"
 #include "burst/frmDot.h"
 
 namespace modBarn {
 
 constexpr int kDotCount = 20;
 
-// The particle windows, created hidden at start-up and kept for the whole run.
-extern std::array<std::unique_ptr<frmDot>, kDotCount> Dots;
+// The particle windows, created hidden at start-up and kept for the whole run (the
+// runtime owns them).
+extern std::array<frmDot *, kDotCount> Dots;
 
 // Creates the twenty particle windows, each 30 x 30 twips, hidden.
 void InitDots();
@@ -32,5 +33,8 @@ void MoveDots();
 // and animates them, 40 ms a frame at most, until every one has retired. Messages are
 // pumped once a frame, so other presses are handled meanwhile.
 void Burst(double X, double Y);
+
+// Puts the window above all others and shows it; true when that succeeded.
+bool SetTopmost(forms::HWND window);
 
 } // namespace modBarn

@@ -1,9 +1,12 @@
+// The game's steps: new game, throw start, shots on the strip and the plate, game end.
+
 #include "game/Game.h"
 
-#include "burst/modBarn.h"
+#include "app/forms/Runtime.h"
+#include "app/forms/Screen.h"
+#include "app/forms/Types.h"
 #include "app/forms/Values.h"
-#include "app/frmBG.h"
-#include "app/frmMenu.h"
+#include "burst/modBarn.h"
 #include "game/GameState.h"
 #include "game/modMove.h"
 #include "scores/Ranking.h"
@@ -11,81 +14,56 @@
 namespace game {
 
 namespace {
-
-constexpr float kOutOfSight = -30000;
 constexpr float kLaunchOffsetPx = 320;
 constexpr std::int32_t kPerfectScore = 25;
-
-void centrePanel(frmBG &bg)
-{
-    bg.PicReady.Move(static_cast<float>(forms::CLng(bg.Width() - bg.PicReady.Width()) / 2),
-                     static_cast<float>(forms::CLng(bg.Height() - bg.PicReady.Height()) / 2));
-}
-
-void openMenu(frmBG &bg) { bg.PopupMenu(forms::Default<frmMenu>().mpop); }
-
 } // namespace
 
-void OfferPlate(frmBG &bg)
-{
-    centrePanel(bg);
-    bg.PicReady.setBackColor(kPanelGreen);
-    bg.Label1.setCaption("Click!");
-    bg.PicReady.setVisible(true);
-}
-
-void TitlePressed(std::int16_t button)
+void TitlePressed(StripView &strip, std::int16_t button)
 {
     if (button == forms::vbRightButton)
-        openMenu(forms::Default<frmBG>());
+        strip.OpenMenu();
     else
-        NewGame();
+        NewGame(strip);
 }
 
-void NewGame()
+void NewGame(StripView &strip)
 {
-    frmBG &bg = forms::Default<frmBG>();
     Game.PlateFlying = false;
     forms::DoEvents();
     Game.ShellsLeft = 2;
     Game.PlateHit = false;
     Game.ShotOpen = false;
     Game.PlateNo = 1;
-    bg.Disp();
+    strip.Disp();
     Game.Playing = true;
-    // Moved far out rather than hidden: the title cannot be pressed during a game.
-    bg.Img.Move(kOutOfSight, kOutOfSight);
-    bg.Disp();
-    OfferPlate(bg);
+    strip.ParkTitle();
+    strip.Disp();
+    strip.ShowPanel(Panel::Click);
     Game.HitCount = 0;
     forms::DoEvents();
 }
 
-void StartThrow()
+void StartThrow(StripView &strip)
 {
     if (Game.PlateFlying)
         return;
-    frmBG &bg = forms::Default<frmBG>();
-    bg.PicReady.setVisible(false);
+    strip.HidePanel();
     Game.PlateHit = false;
     Game.PlateFlying = true;
     Game.ShotOpen = true;
     Game.ShellsLeft = 2;
-    bg.Disp();
-    centrePanel(bg);
-    bg.PicReady.setBackColor(kPanelYellow);
-    bg.Label1.setCaption("Ready...");
-    bg.PicReady.setVisible(true);
+    strip.Disp();
+    strip.ShowPanel(Panel::Ready);
     forms::DoEvents();
 
     // The wait blocks: presses made meanwhile are handled by the pump after it.
     forms::Sleep(static_cast<std::uint32_t>(1000 + forms::Int(forms::Rnd() * 1000.0f)));
     forms::DoEvents();
-    bg.PicReady.setVisible(false);
+    strip.HidePanel();
 
     // Four draws in a fixed order: wait, side, horizontal step, vertical step.
-    Game.PlateY = forms::CLng(bg.Height() - bg.SARA.Height());
-    Game.PlateX = forms::CLng(forms::Screen::Width() - bg.SARA.Width()) / 2;
+    Game.PlateY = forms::CLng(strip.StripHeight() - strip.PlateHeight());
+    Game.PlateX = forms::CLng(strip.StripWidth() - strip.PlateWidth()) / 2;
     const float offset = kLaunchOffsetPx * forms::Screen::TwipsPerPixelX();
     float stepX = 0;
     if (forms::Int(2.0f * forms::Rnd()) == 0) {
@@ -96,37 +74,33 @@ void StartThrow()
         stepX = static_cast<float>(forms::Int(30.0f * forms::Rnd()) - 100);
     }
     const float stepY = static_cast<float>(forms::Int(20.0f * forms::Rnd()) - 40);
-    modMove::MovePlate(stepX, stepY);
+    modMove::MovePlate(strip, stepX, stepY);
 }
 
-void StripPressed(std::int16_t button)
+void StripPressed(StripView &strip, std::int16_t button)
 {
-    frmBG &bg = forms::Default<frmBG>();
     if (button == forms::vbRightButton) {
-        openMenu(bg);
+        strip.OpenMenu();
         return;
     }
     // No look at ShellsLeft: spending below zero acts like zero.
     if (Game.Playing && Game.PlateFlying && Game.ShotOpen) {
         Game.ShellsLeft = Game.ShellsLeft - 1;
-        bg.Disp();
+        strip.Disp();
     }
 }
 
-void PlatePressed()
+void PlatePressed(StripView &strip)
 {
     if (!Game.ShotOpen || Game.ShellsLeft < 1 || Game.PlateHit)
         return;
-    frmBG &bg = forms::Default<frmBG>();
     Game.ShellsLeft = Game.ShellsLeft - 1;
-    bg.Disp();
+    strip.Disp();
     // Hiding the plate also ends the press's implicit mouse grab, so presses during the
     // burst reach the strip.
-    bg.SARA.setVisible(false);
-    // The strip's position comes from its own fields, not from the window system.
-    const float x = bg.SARA.Left() + bg.Left();
-    const float y = bg.SARA.Top() + bg.Top();
-    modBarn::Burst(x, y);
+    strip.HidePlate();
+    const ScreenPoint origin = strip.PlateOnScreen();
+    modBarn::Burst(origin.x, origin.y);
     Game.PlateHit = true;
     Game.HitCount = Game.HitCount + 1;
 }
@@ -144,17 +118,15 @@ std::string ResultMessage(std::int32_t hits, std::int16_t place)
     return text;
 }
 
-void EndGame()
+void EndGame(StripView &strip)
 {
-    frmBG &bg = forms::Default<frmBG>();
     // Ranked before the message, so the entry is stored when the player reads it.
     const std::int16_t place = modSubroutine::UpdateHiScore(Game.HitCount);
     forms::MsgBox(ResultMessage(Game.HitCount, place));
     Game.Playing = false;
-    bg.SARA.setVisible(false);
+    strip.HidePlate();
     Game.PlateNo = 0;
-    bg.ClearStatus();
-    bg.PlaceShells();
+    strip.ShowIdle();
 }
 
 } // namespace game

@@ -1,39 +1,30 @@
 #pragma once
 // The game's steps: a new game, the throw, the shots and the end of a game. Each runs
-// from a press on the strip or one of its controls.
+// from a press on the strip or one of its controls, and shows itself on that strip.
 
 #include <cstdint>
 #include <string>
 
-#include "app/forms/Forms.h"
-
-class frmBG;
+#include "game/StripView.h"
 
 namespace game {
 
-// The ready panel's colours: yellow while waiting and for a miss, green to offer a plate.
-constexpr forms::Color kPanelYellow = 0xC0FFFF;
-constexpr forms::Color kPanelGreen = 0xC0FFC0;
-
 // A press on the title: the right button opens the menu, any other starts a game.
-void TitlePressed(std::int16_t button);
+void TitlePressed(StripView &strip, std::int16_t button);
 // Starts a game of 25 plates: resets the state, moves the title out and offers plate 1.
-void NewGame();
+void NewGame(StripView &strip);
 // Throws the offered plate: "Ready...", a wait of one to two seconds, then the flight.
 // Clicks while a throw is in progress do nothing.
-void StartThrow();
+void StartThrow(StripView &strip);
 // A press on the strip itself: the right button opens the menu, any other spends a
 // cartridge while shots are open.
-void StripPressed(std::int16_t button);
+void StripPressed(StripView &strip, std::int16_t button);
 // A press on the plate, any button: a hit while a cartridge is left.
-void PlatePressed();
+void PlatePressed(StripView &strip);
 // After the 25th plate: ranks the score, tells it and returns the strip to idle.
-void EndGame();
+void EndGame(StripView &strip);
 
 // The result message for a score and the place the ranking gave it.
 std::string ResultMessage(std::int32_t hits, std::int16_t place);
-
-// Shows the green "Click!" panel in the middle of the strip.
-void OfferPlate(frmBG &bg);
 
 } // namespace game

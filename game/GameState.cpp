@@ -1,3 +1,5 @@
+// The game state and the phase its flags describe.
+
 #include "game/GameState.h"
 
 GameState Game;

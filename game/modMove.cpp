@@ -1,7 +1,9 @@
+// The plate's flight: the frame step, the frame loop and the end of each plate.
+
 #include "game/modMove.h"
 
+#include "app/forms/Runtime.h"
 #include "app/forms/Values.h"
-#include "app/frmBG.h"
 #include "game/Game.h"
 
 namespace modMove {
@@ -23,38 +25,34 @@ bool FlightStep(GameState &state, float stripHeight)
     return !(stripHeight < static_cast<float>(state.PlateY));
 }
 
-void MovePlate(float stepX, float stepY)
+void MovePlate(game::StripView &strip, float stepX, float stepY)
 {
-    frmBG &bg = forms::Default<frmBG>();
     forms::Randomize();
     Game.PlateSpeedY = stepY;
     Game.PlateSpeedX = stepX;
-    bg.SARA.Move(static_cast<float>(Game.PlateX), static_cast<float>(Game.PlateY));
-    bg.SARA.setVisible(true);
+    strip.ShowPlateAt(Game.PlateX, Game.PlateY);
 
     // A hit hides the plate but does not end the loop: the hidden plate flies on.
     bool flying = true;
     while (flying) {
-        flying = FlightStep(Game, bg.Height());
+        flying = FlightStep(Game, strip.StripHeight());
         forms::DoEvents();
-        bg.SARA.Move(static_cast<float>(Game.PlateX), static_cast<float>(Game.PlateY));
+        strip.MovePlateTo(Game.PlateX, Game.PlateY);
         forms::DoEvents();
         forms::Sleep(kFrameMs);
     }
     Game.ShotOpen = false;
 
     if (!Game.PlateHit) {
-        bg.PicReady.setBackColor(game::kPanelYellow);
-        bg.Label1.setCaption("Miss!!");
-        bg.PicReady.setVisible(true);
+        strip.ShowPanel(game::Panel::Miss);
         forms::DoEvents();
         forms::Sleep(kMissNoticeMs);
         forms::DoEvents();
-        bg.PicReady.setVisible(false);
+        strip.HidePanel();
     }
 
     if (Game.PlateNo == kPlatesPerGame) {
-        game::EndGame();
+        game::EndGame(strip);
         Game.PlateFlying = false;
         return;
     }
@@ -65,9 +63,9 @@ void MovePlate(float stepX, float stepY)
     forms::DoEvents();
     // No pump between showing the panel and clearing PlateFlying: a click on the new
     // panel always throws the next plate.
-    game::OfferPlate(bg);
+    strip.ShowPanel(game::Panel::Click);
     Game.ShellsLeft = 2;
-    bg.Disp();
+    strip.Disp();
     Game.PlateFlying = false;
 }
 

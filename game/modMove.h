@@ -2,6 +2,7 @@
 // The plate's flight.
 
 #include "game/GameState.h"
+#include "game/StripView.h"
 
 namespace modMove {
 
@@ -12,6 +13,6 @@ bool FlightStep(GameState &state, float stripHeight);
 // Flies the plate from its launch position until it has fallen out of the strip,
 // pumping messages twice a frame so the shots are handled; then shows "Miss!!" for a
 // missed plate and offers the next plate or ends the game.
-void MovePlate(float stepX, float stepY);
+void MovePlate(game::StripView &strip, float stepX, float stepY);
 
 } // namespace modMove

@@ -1,6 +1,6 @@
 #include "scores/HiScoreMenu.h"
 
-#include "app/forms/Forms.h"
+#include "app/forms/Form.h"
 #include "app/frmMenu.h"
 #include "scores/Ranking.h"
 

@@ -1,8 +1,10 @@
+// The three outline records, written rectangle by rectangle, and the sprite pictures.
+
 #include "sprites/mod_RGN_Data.h"
 
 #include <initializer_list>
 
-#include "app/frm_RGN_Picture.h"
+#include "sprites/frm_RGN_Picture.h"
 #include "sprites/mod_RGN_Proc.h"
 
 namespace mod_RGN_Data {

@@ -1,6 +1,9 @@
+// Sprite shaping: the outline table, sizing a control as a sprite and clipping it to its outline.
+
 #include "sprites/mod_RGN_Proc.h"
 
 #include "app/forms/Platform.h"
+#include "app/forms/Runtime.h"
 #include "sprites/mod_RGN_Data.h"
 
 namespace mod_RGN_Proc {

@@ -191,7 +191,7 @@ TEST_F(Play, ANewGameOffersTheFirstPlate)
     EXPECT_TRUE(bg.pTama[0].Visible());
     EXPECT_EQ(bg.Label1.Caption(), "Click!");
     EXPECT_TRUE(bg.PicReady.Visible());
-    EXPECT_EQ(bg.PicReady.BackColor(), game::kPanelGreen);
+    EXPECT_EQ(bg.PicReady.BackColor(), forms::RGB(192, 255, 192));
     // Centred by truncation: (W - 825) \ 2 and (960 - 315) \ 2.
     EXPECT_EQ(bg.PicReady.Left(), static_cast<float>(static_cast<int>(bg.Width() - 825) / 2));
     EXPECT_EQ(bg.PicReady.Top(), 322);

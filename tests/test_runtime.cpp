@@ -9,7 +9,9 @@
 
 #include <set>
 
-#include "app/forms/Forms.h"
+#include "app/forms/Form.h"
+#include "app/forms/Menu.h"
+#include "app/forms/Screen.h"
 #include "app/forms/Platform.h"
 #include "app/forms/Values.h"
 #include "tests/support/VirtualDesktop.h"

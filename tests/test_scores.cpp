@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/forms/Forms.h"
+#include "app/forms/Form.h"
 #include "app/forms/Runtime.h"
 #include "app/frmMenu.h"
 #include "scores/HiScoreMenu.h"

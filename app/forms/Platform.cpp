@@ -1,3 +1,5 @@
+// Stand-ins for the window-system functions the program calls directly, over Qt and xcb.
+
 #include "app/forms/Platform.h"
 
 #include <QGuiApplication>

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/forms/Forms.h"
+#include "app/forms/Types.h"
 
 namespace forms {
 

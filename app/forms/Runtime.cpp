@@ -1,3 +1,5 @@
+// The runtime's process-wide services: message pump, waits, clocks, chance, message boxes.
+
 #include "app/forms/Runtime.h"
 
 #include <QCoreApplication>

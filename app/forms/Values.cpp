@@ -1,3 +1,5 @@
+// Value functions: rounding, number reading and formatting, time stamps.
+
 #include "app/forms/Values.h"
 
 #include <cctype>

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "app/forms/Forms.h"
+#include "app/forms/Form.h"
 #include "game/GameState.h"
 
 namespace {

@@ -1,4 +1,6 @@
-#include "app/frm_RGN_Picture.h"
+// The hidden picture store: loads the three sprite pictures from the resources.
+
+#include "sprites/frm_RGN_Picture.h"
 
 frm_RGN_Picture::frm_RGN_Picture()
     : forms::Form(forms::FormStyle::Hidden),

@@ -1,0 +1,166 @@
+#pragma once
+// Controls of the forms runtime: anything with a place on the screen, and the picture box,
+// image, label, command button and line built on it. Positions and sizes are twips, kept in
+// the runtime's own fields and converted to pixels once, when a widget is placed.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/forms/Picture.h"
+#include "app/forms/Types.h"
+
+class QPainter;
+
+namespace forms {
+
+// Bridges a control and the Qt widget that shows it.
+struct ControlEvents {
+    virtual ~ControlEvents() = default;
+    virtual void paint(QPainter &painter) = 0;
+    virtual void pressed(std::int16_t button, std::int16_t shift, float x, float y) = 0;
+    virtual void clicked() = 0;
+};
+
+// Anything with a place on the screen: a form or one of its controls.
+class Control : public ControlEvents {
+public:
+    Control(const Control &) = delete;
+    Control &operator=(const Control &) = delete;
+    ~Control() override;
+
+    float Left() const { return left_; }
+    float Top() const { return top_; }
+    float Width() const { return width_; }
+    float Height() const { return height_; }
+    // Moves; the size stays.
+    void Move(float left, float top);
+    void Move(float left, float top, float width, float height);
+    void setWidth(float width);
+    void setHeight(float height);
+
+    bool Visible() const { return visible_; }
+    virtual void setVisible(bool visible);
+
+    void setMousePointer(MousePointer pointer);
+    // Requests a repaint at the next pass of the message pump.
+    void refresh();
+
+    HWND hWnd() const { return widget_; }
+
+protected:
+    Control() = default;
+    // Creates the widget: a child of the container's widget, or a top-level window.
+    void create(Control *container, std::unique_ptr<QWidget> ownWidget = {});
+    // Gives the widget the position and size of the fields, in pixels.
+    virtual void place();
+    // Pixels between the widget's corner and where contained controls start.
+    virtual int clientOffsetPx() const { return 0; }
+
+    void paint(QPainter &) override {}
+    void pressed(std::int16_t, std::int16_t, float, float) override {}
+    void clicked() override {}
+
+    Control *container_ = nullptr;
+    QWidget *widget_ = nullptr;
+    float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    bool visible_ = true;
+
+private:
+    std::unique_ptr<QWidget> owned_;
+};
+
+// A control or form that raises MouseDown and Click.
+class Clickable : public Control {
+public:
+    std::function<void(std::int16_t button, std::int16_t shift, float x, float y)> MouseDown;
+    std::function<void()> Click;
+
+protected:
+    void pressed(std::int16_t button, std::int16_t shift, float x, float y) override;
+    void clicked() override;
+};
+
+enum class BorderStyle { None, FixedSingle };
+
+// A picture box: a background colour, a picture from its top-left corner, optional border,
+// and a container for other controls.
+class PictureBox : public Clickable {
+public:
+    explicit PictureBox(Control &container);
+    Color BackColor() const { return backColor_; }
+    void setBackColor(Color color);
+    const Picture &picture() const { return picture_; }
+    // With AutoSize the box takes the picture's size.
+    void setPicture(const Picture &picture);
+    void setAutoSize(bool autoSize) { autoSize_ = autoSize; }
+    void setBorderStyle(BorderStyle border);
+
+protected:
+    void paint(QPainter &painter) override;
+    int clientOffsetPx() const override { return border_ == BorderStyle::FixedSingle ? 1 : 0; }
+
+private:
+    Color backColor_ = vbButtonFace;
+    Picture picture_;
+    bool autoSize_ = false;
+    BorderStyle border_ = BorderStyle::None;
+};
+
+// An image control: a picture with its own transparency, sized to the picture.
+class Image : public Clickable {
+public:
+    explicit Image(Control &container);
+    const Picture &picture() const { return picture_; }
+    void setPicture(const Picture &picture);
+
+protected:
+    void paint(QPainter &painter) override;
+
+private:
+    Picture picture_;
+};
+
+enum class Alignment { Left, Center };
+
+// A label: text drawn over whatever lies behind it; takes the presses in its rectangle.
+class Label : public Clickable {
+public:
+    explicit Label(Control &container);
+    std::string Caption() const { return caption_; }
+    void setCaption(const std::string &caption);
+    void setForeColor(Color color);
+    void setAlignment(Alignment alignment);
+    void setFont(const std::string &family, float points, bool bold);
+
+protected:
+    void paint(QPainter &painter) override;
+
+private:
+    std::string caption_;
+    Color foreColor_ = vbWindowText;
+    Alignment alignment_ = Alignment::Left;
+};
+
+// A push button; Enter presses it when it is the window's default button.
+class CommandButton : public Control {
+public:
+    explicit CommandButton(Control &container, const std::string &caption);
+    std::function<void()> Click;
+    void press();
+};
+
+// A straight line drawn on its container.
+class Line : public Control {
+public:
+    Line(Control &container, float x1, float y1, float x2, float y2, Color color);
+
+protected:
+    void paint(QPainter &painter) override;
+
+private:
+    Color color_;
+};
+
+} // namespace forms

@@ -1,0 +1,250 @@
+// Top-level windows of the forms runtime, and the registry of default instances.
+
+#include "app/forms/Form.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+
+#include <vector>
+
+#include "app/forms/Menu.h"
+#include "app/forms/Platform.h"
+#include "app/forms/Runtime.h"
+#include "app/forms/Widgets.h"
+
+namespace forms {
+
+namespace {
+
+std::vector<std::function<void()>> &defaultInstances()
+{
+    static std::vector<std::function<void()>> destroyers;
+    return destroyers;
+}
+
+std::vector<std::unique_ptr<Form>> &adoptedForms()
+{
+    static std::vector<std::unique_ptr<Form>> forms;
+    return forms;
+}
+
+} // namespace
+
+// A form's top-level window: its close box and Esc/Enter unload dialogs.
+class FormWidget : public ControlWidget {
+public:
+    FormWidget(Form &form) : ControlWidget(form, nullptr), form_(form) {}
+
+protected:
+    void closeEvent(QCloseEvent *event) override
+    {
+        event->ignore();
+        form_.closedByUser();
+    }
+
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        const int key = event->key();
+        if (form_.style_ == FormStyle::Dialog
+            && (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            form_.Unload();
+            return;
+        }
+        ControlWidget::keyPressEvent(event);
+    }
+
+private:
+    Form &form_;
+};
+
+Form::Form(FormStyle style) : style_(style)
+{
+    auto widget = std::make_unique<FormWidget>(*this);
+    switch (style) {
+    case FormStyle::Strip:
+        // An ordinary window without frame: keeps the position it is given and stacks normally.
+        widget->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        break;
+    case FormStyle::Particle:
+        // Override-redirect: no taskbar button, no placement by the window manager, above
+        // the others; it never takes the focus or the clicks.
+        widget->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+                               | Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus
+                               | Qt::WindowTransparentForInput);
+        widget->setAttribute(Qt::WA_ShowWithoutActivating);
+        // The native window exists from the start, so the first frame that shows it is
+        // not also the one that creates it.
+        widget->winId();
+        break;
+    case FormStyle::Dialog:
+        widget->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                               | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+        break;
+    case FormStyle::Hidden:
+        widget->setWindowFlags(Qt::Window);
+        break;
+    }
+    visible_ = false;
+    create(nullptr, std::move(widget));
+}
+
+Form::~Form() = default;
+
+void Form::setCaption(const std::string &caption)
+{
+    caption_ = caption;
+    widget_->setWindowTitle(QString::fromStdString(caption));
+}
+
+void Form::setBackColor(Color color)
+{
+    backColor_ = color;
+    // A particle shows nothing but its colour: the window system fills it, which saves
+    // a paint through Qt's backing store for each of twenty windows every frame.
+    if (style_ == FormStyle::Particle && SetNativeBackground(widget_, color))
+        return;
+    refresh();
+}
+
+void Form::setIcon(const Picture &icon) { widget_->setWindowIcon(QIcon(QPixmap::fromImage(icon.image()))); }
+
+void Form::setClientSize(float width, float height)
+{
+    width_ = width;
+    height_ = height;
+    widget_->setFixedSize(toPx(width), toPx(height));
+}
+
+void Form::PaintPicture(const Picture &picture, float x1, float y1, float width1, float height1, float x2,
+                        float y2, float width2, float height2)
+{
+    const QSize size(std::max(widget_->width(), 1), std::max(widget_->height(), 1));
+    if (!surface_ || surface_->size() != size) {
+        auto grown = std::make_unique<QImage>(size, QImage::Format_RGB32);
+        grown->fill(toQColor(backColor_));
+        if (surface_)
+            QPainter(grown.get()).drawImage(0, 0, *surface_);
+        surface_ = std::move(grown);
+    }
+    QPainter painter(surface_.get());
+    // A plain copy without smoothing: each source pixel stays one solid block.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QRectF(toPx(x1), toPx(y1), toPx(width1), toPx(height1)), picture.image(),
+                      QRectF(toPx(x2), toPx(y2), toPx(width2), toPx(height2)));
+    refresh();
+}
+
+void Form::place()
+{
+    // Particles move every frame: a shown one goes straight to the window system.
+    const bool sameSize = widget_->size() == QSize(toPx(width_), toPx(height_));
+    if (style_ == FormStyle::Particle && sameSize && MoveNativeWindow(widget_, toPx(left_), toPx(top_)))
+        return;
+    Control::place();
+}
+
+void Form::paint(QPainter &painter)
+{
+    painter.fillRect(widget_->rect(), toQColor(backColor_));
+    if (surface_)
+        painter.drawImage(0, 0, *surface_);
+}
+
+void Form::PopupMenu(Menu &menu)
+{
+    QMenu *popup = menu.qmenu();
+    if (hooks().popupMenu) {
+        if (menu.Click)
+            menu.Click();
+        hooks().popupMenu(menu);
+        return;
+    }
+    // The menu's Click runs from aboutToShow, before the menu is drawn.
+    const QPoint *press = lastPressGlobal();
+    popup->exec(press ? *press : QCursor::pos());
+}
+
+void Form::Show()
+{
+    loaded_ = true;
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        if (style_ == FormStyle::Strip || style_ == FormStyle::Dialog) {
+            widget_->winId();
+            SetSkipTaskbar(widget_);
+        }
+    }
+    visible_ = true;
+    widget_->show();
+}
+
+void Form::setVisible(bool visible)
+{
+    if (visible) {
+        Show();
+    } else {
+        visible_ = false;
+        widget_->hide();
+    }
+}
+
+void Form::ShowModal()
+{
+    widget_->setWindowModality(Qt::ApplicationModal);
+    Show();
+    // Centred on the screen with its frame, as far as the window system has told it yet.
+    const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    widget_->move(widget_->pos() + screenCentre - widget_->frameGeometry().center());
+    if (hooks().showModal)
+        hooks().showModal(*this);
+    if (!loaded_)
+        return;
+    QEventLoop loop;
+    quitModal_ = [&loop] { loop.quit(); };
+    loop.exec();
+    quitModal_ = nullptr;
+}
+
+void Form::Unload()
+{
+    loaded_ = false;
+    visible_ = false;
+    widget_->hide();
+    if (quitModal_)
+        quitModal_();
+}
+
+void Form::closedByUser()
+{
+    // The strip has no close box; a window manager's close request ends the game, since
+    // a program without its only visible window would live on unseen.
+    if (style_ == FormStyle::Strip)
+        End();
+    Unload();
+}
+
+void detail::registerDefaultInstance(std::function<void()> destroy)
+{
+    defaultInstances().push_back(std::move(destroy));
+}
+
+void detail::adopt(std::unique_ptr<Form> form) { adoptedForms().push_back(std::move(form)); }
+
+void DestroyDefaultInstances()
+{
+    for (auto &destroy : defaultInstances())
+        destroy();
+    adoptedForms().clear();
+}
+
+} // namespace forms

@@ -1,0 +1,119 @@
+#pragma once
+// Top-level windows of the forms runtime and their default instances: naming a window class
+// creates its one window on first use.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/forms/Controls.h"
+
+class QImage;
+
+namespace forms {
+
+class Menu;
+
+// How a top-level window looks and behaves towards the window manager.
+enum class FormStyle {
+    Strip,    // borderless, no taskbar button, ordinary stacking
+    Particle, // borderless, above all others, never takes focus or clicks
+    Dialog,   // fixed dialog with a close box, no taskbar button
+    Hidden,   // never shown
+};
+
+// A top-level window.
+class Form : public Clickable {
+public:
+    explicit Form(FormStyle style);
+    ~Form() override;
+
+    std::string Caption() const { return caption_; }
+    void setCaption(const std::string &caption);
+    Color BackColor() const { return backColor_; }
+    void setBackColor(Color color);
+    void setIcon(const Picture &icon);
+    // Sizes the window so that its client area is width x height twips.
+    void setClientSize(float width, float height);
+
+    // Copies the source rectangle of the picture, stretched, onto the target rectangle
+    // of the window's persistent surface (all twips).
+    void PaintPicture(const Picture &picture, float x1, float y1, float width1, float height1,
+                      float x2, float y2, float width2, float height2);
+    // Shows the menu at the mouse position; returns when it is closed.
+    void PopupMenu(Menu &menu);
+    void Show();
+    void setVisible(bool visible) override;
+    // Shows the window modal; returns when it has been unloaded.
+    void ShowModal();
+    // Closes the window; a modal loop showing it returns.
+    void Unload();
+    bool Loaded() const { return loaded_; }
+
+protected:
+    void paint(QPainter &painter) override;
+    void place() override;
+
+private:
+    void closedByUser();
+    FormStyle style_;
+    std::string caption_;
+    Color backColor_ = vbButtonFace;
+    std::unique_ptr<QImage> surface_;
+    bool loaded_ = true;
+    bool shownOnce_ = false;
+    std::function<void()> quitModal_;
+    friend class FormWidget;
+};
+
+namespace detail {
+void registerDefaultInstance(std::function<void()> destroy);
+void adopt(std::unique_ptr<Form> form);
+
+template <class F> std::unique_ptr<F> &defaultSlot()
+{
+    static std::unique_ptr<F> slot;
+    return slot;
+}
+} // namespace detail
+
+// The window class's default instance, created (hidden) the first time it is named.
+template <class F> F &Default()
+{
+    auto &slot = detail::defaultSlot<F>();
+    if (!slot) {
+        static const bool registered =
+            (detail::registerDefaultInstance([] { detail::defaultSlot<F>().reset(); }), true);
+        (void)registered;
+        slot = std::make_unique<F>();
+    }
+    return *slot;
+}
+
+// Destroys the default instance; naming the class again creates a new one, so a dialog
+// opened again starts afresh.
+template <class F> void DestroyDefault() { detail::defaultSlot<F>().reset(); }
+
+template <class F> bool IsLoaded() { return detail::defaultSlot<F>() && detail::defaultSlot<F>()->Loaded(); }
+
+// Closes the default instance if it is loaded; a window not loaded is left alone.
+template <class F> void Unload()
+{
+    if (IsLoaded<F>())
+        detail::defaultSlot<F>()->Unload();
+}
+
+// Hands the runtime a further instance of a window class to own, such as one window of a
+// pool made at start-up; it lives as long as the default instances do.
+template <class F> F &Adopt(std::unique_ptr<F> form)
+{
+    F &adopted = *form;
+    detail::adopt(std::move(form));
+    return adopted;
+}
+
+// Destroys every default instance and every adopted window; call it before the
+// QApplication goes (tests also start each case from a fresh set of windows with it).
+void DestroyDefaultInstances();
+
+} // namespace forms

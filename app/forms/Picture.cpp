@@ -1,0 +1,24 @@
+// Pictures compiled into the program.
+
+#include "app/forms/Picture.h"
+
+#include <QImage>
+
+namespace forms {
+
+Picture Picture::Load(const std::string &resource)
+{
+    QImage image(QString::fromStdString(resource));
+    if (image.isNull())
+        qFatal("cannot load the picture %s", resource.c_str());
+    // Pictures are pixel art: one image pixel is one logical pixel at any scale.
+    image.setDevicePixelRatio(1.0);
+    Picture picture;
+    picture.image_ = std::make_shared<const QImage>(image.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    return picture;
+}
+
+int Picture::widthPx() const { return image_ ? image_->width() : 0; }
+int Picture::heightPx() const { return image_ ? image_->height() : 0; }
+
+} // namespace forms
