@@ -64,6 +64,91 @@ TEST(Flight, ThePlateAtTheStripsBottomEdgeStillFlies)
     EXPECT_FALSE(modMove::FlightStep(s, 960));
 }
 
+// --- The game without its window -------------------------------------------------------
+
+// game/ reaches the strip only through StripView. A strip that writes down what it is
+// asked shows the order of what the player sees, with no window behind it.
+class RecordingStrip : public game::StripView {
+public:
+    std::vector<std::string> shown;
+    int plateMoves = 0;
+    std::int32_t launchX = 0, launchY = 0;
+
+    float StripWidth() const override { return 19200; }
+    float StripHeight() const override { return 960; }
+    float PlateWidth() const override { return 210; }
+    float PlateHeight() const override { return 120; }
+    void Disp() override { shown.push_back("shells " + std::to_string(Game.ShellsLeft)); }
+    void ShowPanel(game::Panel panel) override
+    {
+        shown.push_back(panel == game::Panel::Click ? "Click!" : panel == game::Panel::Ready ? "Ready..." : "Miss!!");
+    }
+    void HidePanel() override { shown.push_back("no panel"); }
+    void ShowPlateAt(std::int32_t x, std::int32_t y) override
+    {
+        launchX = x;
+        launchY = y;
+        shown.push_back("plate");
+    }
+    void MovePlateTo(std::int32_t, std::int32_t) override { ++plateMoves; }
+    void HidePlate() override { shown.push_back("no plate"); }
+    game::ScreenPoint PlateOnScreen() const override { return {4000, 9000}; }
+    void ParkTitle() override { shown.push_back("title out"); }
+    void ShowIdle() override { shown.push_back("idle"); }
+    void OpenMenu() override { shown.push_back("menu"); }
+};
+
+TEST(GameAlone, AMissedPlateShowsReadyThePlateMissAndTheNextPanel)
+{
+    VirtualDesktop desktop;
+    RecordingStrip strip;
+    game::NewGame(strip);
+    game::StripPressed(strip, forms::vbRightButton);
+    game::StartThrow(strip);
+    const std::vector<std::string> expected = {
+        "shells 2", "title out", "shells 2", "Click!",             // new game
+        "menu",                                                    // a right press
+        "no panel", "shells 2", "Ready...", "no panel", "plate", // the throw
+        "Miss!!", "no panel", "Click!", "shells 2",                // the plate's end
+    };
+    EXPECT_EQ(strip.shown, expected);
+    EXPECT_EQ(strip.launchY, 960 - 120);
+    // 320 pixels either side of the strip's centre.
+    EXPECT_TRUE(strip.launchX == (19200 - 210) / 2 - 4800 || strip.launchX == (19200 - 210) / 2 + 4800)
+        << strip.launchX;
+    EXPECT_GT(strip.plateMoves, 40);
+    EXPECT_EQ(Game.PlateNo, 2);
+}
+
+TEST(GameAlone, AHitBurstsFromThePlatesPlaceOnTheScreenAndTheLastPlateEndsTheGame)
+{
+    VirtualDesktop desktop;
+    modBarn::InitDots();
+    RecordingStrip strip;
+    game::NewGame(strip);
+    Game.PlateNo = 25;
+    std::vector<std::pair<double, double>> firstFrame;
+    desktop.onSleep = [&](std::uint64_t, std::uint32_t ms) {
+        if (ms == 60 && Game.ShotOpen && !Game.PlateHit && firstFrame.empty()) {
+            strip.shown.clear();
+            game::PlatePressed(strip);
+        } else if (ms <= 40 && firstFrame.empty()) {
+            for (const frmDot *dot : modBarn::Dots)
+                if (dot->Flag)
+                    firstFrame.emplace_back(dot->X, dot->Y);
+        }
+    };
+    game::StartThrow(strip);
+    ASSERT_EQ(firstFrame.size(), 19u);
+    for (const auto &[x, y] : firstFrame)
+        EXPECT_EQ(std::make_pair(x, y), std::make_pair(4000.0, 9000.0));
+    const std::vector<std::string> expected = {"shells 1", "no plate", "no plate", "idle"};
+    EXPECT_EQ(strip.shown, expected) << "hit, burst, then the end of the game without a miss";
+    EXPECT_EQ(Game.HitCount, 1);
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0].rfind("スコアは1点でした", 0), 0u);
+}
+
 // --- Scripted games ---------------------------------------------------------------------
 
 // A strip in virtual time with a score file in a temporary folder, and helpers that
