@@ -2,7 +2,6 @@
 
 #include "app/frmBG.h"
 
-#include "app/forms/Screen.h"
 #include "app/forms/Values.h"
 #include "app/frmMenu.h"
 #include "app/modSubroutine.h"
@@ -79,13 +78,8 @@ void frmBG::Load()
     mod_RGN_Data::SetSpritePicture(kPlate, SARA);
     SARA.setVisible(false);
 
-    // The height is set before the top is computed from it.
-    setWidth(forms::Screen::Width());
-    setHeight(PicBG.Height());
-    Move(0, static_cast<float>(modSubroutine::ScreenBottom()) - Height());
-
-    // The background's rows are one colour each: stretched across, it is a sky gradient.
-    PaintPicture(PicBG.picture(), 0, 0, Width(), Height(), 0, 0, PicBG.Width(), PicBG.Height());
+    placeOnScreen();
+    paintBackground();
 
     modBarn::InitDots();
 
@@ -94,18 +88,66 @@ void frmBG::Load()
     for (auto &icon : pTama)
         dressShell(icon, kLoadedShell);
     placeShells();
+
+    // Another resolution, monitor or panel: the strip follows, idle or in a game.
+    forms::OnScreenChanged([this] { relayOut(); });
+}
+
+frmBG::~frmBG() { forms::OnScreenChanged(nullptr); }
+
+void frmBG::placeOnScreen()
+{
+    // The height is set before the top is computed from it.
+    setWidth(static_cast<float>(modSubroutine::WorkAreaWidth()));
+    setHeight(PicBG.Height());
+    Move(static_cast<float>(modSubroutine::WorkAreaLeft()), static_cast<float>(modSubroutine::ScreenBottom()) - Height());
+}
+
+void frmBG::paintBackground()
+{
+    // The background's rows are one colour each: stretched across, it is a sky gradient.
+    PaintPicture(PicBG.picture(), 0, 0, Width(), Height(), 0, 0, PicBG.Width(), PicBG.Height());
 }
 
 void frmBG::clearStatus()
 {
     Ltama.setCaption("");
-    Img.Move(static_cast<float>(forms::CLng(forms::Screen::Width() - Img.Width()) / 2),
-             static_cast<float>(forms::CLng(Height() - Img.Height()) / 2));
+    centreTitle();
     Lstage.setCaption("");
-    Ltama.Move(50, Height() - Lstage.Height());
-    Lstage.Move(Width() - Ltama.Width() - 300, Height() - Lstage.Height());
+    placeLabels();
     pTama[0].setVisible(false);
     pTama[1].setVisible(false);
+}
+
+void frmBG::centreTitle()
+{
+    Img.Move(static_cast<float>(forms::CLng(Width() - Img.Width()) / 2),
+             static_cast<float>(forms::CLng(Height() - Img.Height()) / 2));
+}
+
+void frmBG::placeLabels()
+{
+    Ltama.Move(50, Height() - Lstage.Height());
+    Lstage.Move(Width() - Ltama.Width() - 300, Height() - Lstage.Height());
+}
+
+void frmBG::centrePanel()
+{
+    PicReady.Move(static_cast<float>(forms::CLng(Width() - PicReady.Width()) / 2),
+                  static_cast<float>(forms::CLng(Height() - PicReady.Height()) / 2));
+}
+
+void frmBG::relayOut()
+{
+    placeOnScreen();
+    paintBackground();
+    // Everything keeps its place relative to the strip's edges; a plate in flight flies
+    // on in strip coordinates, the next throw starts from the new middle.
+    if (Img.Left() != kOutOfSight)
+        centreTitle();
+    placeLabels();
+    placeShells();
+    centrePanel();
 }
 
 void frmBG::placeShells()
@@ -148,8 +190,7 @@ void frmBG::dressShell(forms::PictureBox &icon, std::int16_t sprite)
 
 void frmBG::ShowPanel(game::Panel panel)
 {
-    PicReady.Move(static_cast<float>(forms::CLng(Width() - PicReady.Width()) / 2),
-                  static_cast<float>(forms::CLng(Height() - PicReady.Height()) / 2));
+    centrePanel();
     switch (panel) {
     case game::Panel::Click:
         PicReady.setBackColor(kPanelGreen);

@@ -1,7 +1,7 @@
 #pragma once
-// The strip: the game's only visible window, a full-width band along the bottom of the
-// screen with the title, the plate counter, the cartridge read-out, the ready panel and
-// the clay plate. It shows the game through the verbs the game asks of it.
+// The strip: the game's only visible window, a band across the bottom of the primary
+// screen's work area with the title, the plate counter, the cartridge read-out, the ready
+// panel and the clay plate. It shows the game through the verbs the game asks of it.
 
 #include <array>
 
@@ -11,6 +11,7 @@
 class frmBG : public forms::Form, public game::StripView {
 public:
     frmBG();
+    ~frmBG() override;
 
     // Start-up: shapes the sprites, places and paints the strip, creates the particle
     // windows and lays out the idle strip.
@@ -43,8 +44,16 @@ public:
     forms::Label Label1;                  // the ready panel's caption
 
 private:
+    // Spans the primary screen's work area, standing on its bottom edge.
+    void placeOnScreen();
+    void paintBackground();
+    // Places the strip and its controls anew for a changed screen.
+    void relayOut();
     // Blanks the read-outs, centres the title and hides the shell icons.
     void clearStatus();
+    void centreTitle();
+    void placeLabels();
+    void centrePanel();
     // Puts the shell icons side by side right of the cartridge label.
     void placeShells();
     void dressShell(forms::PictureBox &icon, std::int16_t sprite);

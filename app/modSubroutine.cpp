@@ -1,18 +1,25 @@
-// Screen helpers of the strip: where the work area ends.
+// Screen helpers of the strip: where the primary screen's work area lies, in twips.
 
 #include "app/modSubroutine.h"
 
-#include "app/forms/Platform.h"
 #include "app/forms/Screen.h"
 #include "app/forms/Values.h"
 
 namespace modSubroutine {
 
+namespace {
+std::int32_t toTwips(int px) { return forms::CLng(static_cast<double>(px) * forms::Screen::TwipsPerPixelX()); }
+} // namespace
+
 std::int32_t ScreenBottom()
 {
-    // The work area's bottom edge, not its height: with a panel at the top or on a side
-    // the strip still stands on the bottom of the screen.
-    return forms::CLng(static_cast<double>(forms::WorkAreaBottomPx()) * forms::Screen::TwipsPerPixelY());
+    // The work area's bottom edge, not its height: with a panel at the top the strip still
+    // stands on the bottom of the screen, and a screen below another starts lower down.
+    return forms::CLng(static_cast<double>(forms::PrimaryScreen().workArea.bottom()) * forms::Screen::TwipsPerPixelY());
 }
+
+std::int32_t WorkAreaLeft() { return toTwips(forms::PrimaryScreen().workArea.left); }
+
+std::int32_t WorkAreaWidth() { return toTwips(forms::PrimaryScreen().workArea.width); }
 
 } // namespace modSubroutine

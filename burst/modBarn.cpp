@@ -51,7 +51,15 @@ void LaunchDot(int index, double StX, double StY, double Angle, double Spd)
     dot.ColMSpd = forms::Int(forms::Rnd() * 7) + 4;
 }
 
-bool StepDot(frmDot &dot, float screenWidth, float screenHeight)
+Edges ScreenEdges()
+{
+    const forms::PixelRect screen = forms::PrimaryScreen().geometry;
+    const float twips = forms::Screen::TwipsPerPixelX();
+    return {static_cast<float>(screen.left) * twips, static_cast<float>(screen.top) * twips,
+            static_cast<float>(screen.right()) * twips, static_cast<float>(screen.bottom()) * twips};
+}
+
+bool StepDot(frmDot &dot, const Edges &edges)
 {
     const double theta = dot.Angle / kDegreesPerRadian;
     dot.Y = dot.StY + dot.Spd * dot.T * std::cos(theta) + kHalfGravity * dot.T * dot.T;
@@ -59,7 +67,7 @@ bool StepDot(frmDot &dot, float screenWidth, float screenHeight)
     dot.T = dot.T + kTimeStep;
     const auto x = static_cast<float>(dot.X), y = static_cast<float>(dot.Y);
     bool retired = false;
-    if (x > screenWidth || y > screenHeight || x < 0 || y < 0) {
+    if (x > edges.right || y > edges.bottom || x < edges.left || y < edges.top) {
         dot.Flag = false;
         retired = true;
     }
@@ -73,9 +81,9 @@ bool StepDot(frmDot &dot, float screenWidth, float screenHeight)
 
 void MoveDots()
 {
-    const float width = forms::Screen::Width(), height = forms::Screen::Height();
+    const Edges edges = ScreenEdges();
     for (auto &dot : Dots) {
-        if (dot->Flag && StepDot(*dot, width, height))
+        if (dot->Flag && StepDot(*dot, edges))
             dot->setVisible(false);
     }
 }

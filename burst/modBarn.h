@@ -21,10 +21,16 @@ void InitDots();
 // still flying is left as it is. Reseeds the random source first.
 void LaunchDot(int index, double StX, double StY, double Angle, double Spd);
 
-// One motion step of a particle on a screen of the given size (twips): moves it along
-// its path, fades it, and retires it (Flag false) when it leaves the screen or fades
-// out. Returns true when it retired.
-bool StepDot(frmDot &dot, float screenWidth, float screenHeight);
+// The rectangle a particle flies in, screen twips: the primary screen's, wherever it lies on
+// the desktop. A particle exactly on an edge is still inside.
+struct Edges {
+    float left = 0, top = 0, right = 0, bottom = 0;
+};
+Edges ScreenEdges();
+
+// One motion step of a particle: moves it along its path, fades it, and retires it (Flag
+// false) when it leaves the edges or fades out. Returns true when it retired.
+bool StepDot(frmDot &dot, const Edges &edges);
 
 // One motion step of every flying particle; retired ones are hidden.
 void MoveDots();

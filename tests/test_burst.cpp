@@ -41,7 +41,7 @@ TEST(ParticleStep, WorkedExamples)
         dot.Color = 200;
         dot.ColMSpd = 7;
         dot.Flag = true;
-        EXPECT_FALSE(modBarn::StepDot(dot, 12000, 12000));
+        EXPECT_FALSE(modBarn::StepDot(dot, {0, 0, 12000, 12000}));
         EXPECT_NEAR(dot.X - dot.StX, c.dx, 0.001) << c.angle;
         EXPECT_NEAR(dot.Y - dot.StY, c.dy, 0.001) << c.angle;
         EXPECT_DOUBLE_EQ(dot.T, c.t + 0.15);
@@ -65,16 +65,16 @@ TEST(ParticleStep, RetiresOffTheScreenOrFadedOut)
         dot.Flag = true;
     };
     launch(0, 0, 255, 4); // exactly on the edge: still on the screen
-    EXPECT_FALSE(modBarn::StepDot(dot, 1000, 1000));
+    EXPECT_FALSE(modBarn::StepDot(dot, {0, 0, 1000, 1000}));
     launch(-1, 10, 255, 4);
-    EXPECT_TRUE(modBarn::StepDot(dot, 1000, 1000));
+    EXPECT_TRUE(modBarn::StepDot(dot, {0, 0, 1000, 1000}));
     EXPECT_FALSE(dot.Flag);
     launch(10, 1000.5, 255, 4);
-    EXPECT_TRUE(modBarn::StepDot(dot, 1000, 1000));
+    EXPECT_TRUE(modBarn::StepDot(dot, {0, 0, 1000, 1000}));
     launch(10, 10, 3, 4); // fades below zero
-    EXPECT_TRUE(modBarn::StepDot(dot, 1000, 1000));
+    EXPECT_TRUE(modBarn::StepDot(dot, {0, 0, 1000, 1000}));
     launch(10, 10, 4, 4); // exactly zero is still drawn
-    EXPECT_FALSE(modBarn::StepDot(dot, 1000, 1000));
+    EXPECT_FALSE(modBarn::StepDot(dot, {0, 0, 1000, 1000}));
     EXPECT_EQ(dot.Color, 0);
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/forms/Menu.h"
+#include "app/forms/Modal.h"
 #include "app/forms/Platform.h"
 #include "app/forms/Runtime.h"
 #include "app/forms/Widgets.h"
@@ -162,6 +163,7 @@ void Form::paint(QPainter &painter)
 
 void Form::PopupMenu(Menu &menu)
 {
+    const ModalScope modal;
     QMenu *popup = menu.qmenu();
     if (hooks().popupMenu) {
         if (menu.Click)
@@ -200,6 +202,7 @@ void Form::setVisible(bool visible)
 
 void Form::ShowModal()
 {
+    const ModalScope modal;
     widget_->setWindowModality(Qt::ApplicationModal);
     Show();
     // Centred on the screen with its frame, as far as the window system has told it yet.

@@ -105,12 +105,6 @@ int SetWindowPos(HWND window, InsertAfter after, int x, int y, int cx, int cy, s
     return 1;
 }
 
-int WorkAreaBottomPx()
-{
-    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    return area.y() + area.height();
-}
-
 #ifdef KESTRIN_HAVE_XCB
 namespace {
 xcb_connection_t *xcbConnection()

@@ -1,6 +1,6 @@
 #pragma once
 // Stand-ins for the few window-system functions the program calls directly:
-// region outlines for shaped windows, topmost placement and the work area.
+// region outlines for shaped windows, stacking, and quick changes to native windows.
 
 #include <cstdint>
 #include <memory>
@@ -41,9 +41,6 @@ constexpr std::uint32_t SWP_SHOWWINDOW = 0x0040;
 // Changes the window's place in the stacking order (and shows it with SWP_SHOWWINDOW).
 // Returns non-zero on success.
 int SetWindowPos(HWND window, InsertAfter after, int x, int y, int cx, int cy, std::uint32_t flags);
-
-// Bottom edge of the primary screen's work area, pixels from the top of the screen.
-int WorkAreaBottomPx();
 
 // Has the window system fill the window with one colour, with no painting by the
 // program: the cheapest way to recolour a window. False where that is not available.

@@ -12,6 +12,8 @@
 #include <random>
 #include <thread>
 
+#include "app/forms/Modal.h"
+
 
 namespace forms {
 
@@ -86,6 +88,7 @@ DateTime Now()
 
 void MsgBox(const std::string &text)
 {
+    const ModalScope modal;
     if (g_hooks.msgBox)
         return g_hooks.msgBox(text);
     QString shown = QString::fromStdString(text);

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "app/forms/Screen.h"
+
 namespace forms {
 
 class Form;
@@ -28,6 +30,7 @@ struct Hooks {
     std::function<void(Menu &menu)> popupMenu;         // replaces the popup's modal loop
     std::function<void(Form &form)> showModal;         // runs while a modal form is shown
     std::function<std::string()> appPath;              // the executable's folder
+    std::function<ScreenView()> primaryScreen;         // the primary screen and its work area
 };
 
 // The hooks in force; assign members to replace them.

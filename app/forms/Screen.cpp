@@ -1,17 +1,102 @@
-// The primary screen, in twips.
+// The primary screen: its place, work area and size, and the notices of its changes.
 
 #include "app/forms/Screen.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <vector>
+
+#include "app/forms/Modal.h"
+#include "app/forms/Runtime.h"
 #include "app/forms/Widgets.h"
 
-namespace forms::Screen {
+namespace forms {
 
-float Width() { return toTwips(QGuiApplication::primaryScreen()->geometry().width()); }
-float Height() { return toTwips(QGuiApplication::primaryScreen()->geometry().height()); }
+namespace {
+
+std::function<void()> g_receiver;
+int g_modalDepth = 0;
+bool g_changePending = false;
+bool g_watching = false;
+std::vector<QMetaObject::Connection> g_primaryConnections;
+
+PixelRect toPixelRect(const QRect &r) { return {r.x(), r.y(), r.width(), r.height()}; }
+
+// Follows the signals of whichever screen is primary now.
+void watchPrimaryScreen()
+{
+    for (const auto &connection : g_primaryConnections)
+        QObject::disconnect(connection);
+    g_primaryConnections.clear();
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const auto changed = [] { ScreenChanged(); };
+    g_primaryConnections = {
+        QObject::connect(screen, &QScreen::geometryChanged, qApp, changed),
+        QObject::connect(screen, &QScreen::availableGeometryChanged, qApp, changed),
+        QObject::connect(screen, &QScreen::logicalDotsPerInchChanged, qApp, changed),
+    };
+}
+
+void watchScreens()
+{
+    if (g_watching || !qApp)
+        return;
+    g_watching = true;
+    QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, qApp, [] {
+        watchPrimaryScreen();
+        ScreenChanged();
+    });
+    watchPrimaryScreen();
+}
+
+} // namespace
+
+ScreenView PrimaryScreen()
+{
+    if (hooks().primaryScreen)
+        return hooks().primaryScreen();
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return {};
+    return {toPixelRect(screen->geometry()), toPixelRect(screen->availableGeometry())};
+}
+
+void OnScreenChanged(std::function<void()> changed)
+{
+    g_receiver = std::move(changed);
+    g_changePending = false;
+    if (g_receiver)
+        watchScreens();
+}
+
+void ScreenChanged()
+{
+    if (g_modalDepth > 0) {
+        g_changePending = true;
+        return;
+    }
+    if (g_receiver)
+        g_receiver();
+}
+
+ModalScope::ModalScope() { ++g_modalDepth; }
+
+ModalScope::~ModalScope()
+{
+    if (--g_modalDepth == 0 && g_changePending) {
+        g_changePending = false;
+        ScreenChanged();
+    }
+}
+
+namespace Screen {
+float Width() { return toTwips(PrimaryScreen().geometry.width); }
+float Height() { return toTwips(PrimaryScreen().geometry.height); }
 float TwipsPerPixelX() { return kTwipsPerPixel; }
 float TwipsPerPixelY() { return kTwipsPerPixel; }
+} // namespace Screen
 
-} // namespace forms::Screen
+} // namespace forms
