@@ -1,3 +1,5 @@
+// The virtual desktop: virtual clock, scripted presses delivered at the pump, answered boxes.
+
 #include "tests/support/VirtualDesktop.h"
 
 #include <QApplication>
