@@ -10,8 +10,9 @@ CTEST_FLAGS ?=
 # Which package groups tools/install-deps.sh installs; each target names its own.
 DEPS = run
 
-# An installed copy: optimised, with Debian's hardening flags, no tests or benchmarks, and
-# its score table in the user's data folder.
+# An installed copy: optimised, with all of Debian's hardening flags, no tests or
+# benchmarks, and its score table in the user's data folder.
+export DEB_BUILD_MAINT_OPTIONS = hardening=+all
 RELEASE_FLAGS = -DCMAKE_BUILD_TYPE=Release -DKESTRIN_INSTALLED=ON -DKESTRIN_SANITIZE=OFF \
 	-DKESTRIN_TESTS=OFF -DKESTRIN_BENCH=OFF -DKESTRIN_FUZZ=OFF \
 	-DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \

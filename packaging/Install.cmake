@@ -54,12 +54,10 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kestrin)
 set(CPACK_PACKAGE_VENDOR "The Kestrin developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "clay-pigeon shooting on the desktop")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Kestrin is clay-pigeon shooting that lives on your desktop: a strip along the\n"
-    "bottom of the screen, from which clay plates are thrown up over your windows.\n"
-    "Hit one and it bursts into a shower of particles flying out across the\n"
-    "desktop. A game has 25 plates; the five best games are kept.")
-string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_PACKAGE_DESCRIPTION "Kestrin is clay-pigeon shooting that lives on your desktop: a strip along the
+bottom of the screen, from which clay plates are thrown up over your windows.
+Hit one and it bursts into a shower of particles flying out across the
+desktop. A game has 25 plates, and the five best games are kept.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The Kestrin developers <kestrin@example.org>")
