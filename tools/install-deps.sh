@@ -16,7 +16,7 @@ run=(
     fonts-ipafont
 )
 test=(
-    xvfb xauth xdotool x11-utils x11-apps imagemagick openbox
+    xvfb xauth xdotool x11-utils x11-apps x11-xserver-utils imagemagick openbox
     clang libclang-rt-14-dev
     python3 python3-pil
     desktop-file-utils appstream lintian man-db
