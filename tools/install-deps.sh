@@ -38,7 +38,8 @@ done
 
 missing=()
 for p in $(printf '%s\n' "${packages[@]}" | sort -u); do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    # A package whose triggers have not run yet is installed all the same.
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -Eq "^install ok (installed|triggers-)"; then
         missing+=("$p")
     fi
 done
@@ -51,4 +52,5 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Another apt-get running at the same time holds the lock: wait for it rather than fail.
+$sudo apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=600 "${missing[@]}"
