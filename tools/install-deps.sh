@@ -6,7 +6,8 @@
 #   test     run, plus what the tests use: Xvfb, a window manager, the fuzzer's compiler, and
 #            the checkers of the installed files and of the package (make test)
 #   package  run, plus what makes the Debian package (make package)
-#   install  run, plus what installing from source needs (make install)
+#   install  run, plus what installing from source needs: the manual page and the release
+#            build's flags (make install)
 set -euo pipefail
 
 run=(
@@ -23,7 +24,7 @@ test=(
     help2man dpkg-dev file
 )
 package=(help2man dpkg-dev file)
-install=(help2man)
+install=(help2man dpkg-dev)
 
 packages=("${run[@]}")
 for group in "${@:-run}"; do
