@@ -1,13 +1,29 @@
-# Set-up, build, run and test on Debian 12. `make run` plays, `make test` runs every test.
+# Set-up, build, run and test on Debian 12. `make run` plays, `make test` runs every test,
+# `make package` makes the Debian package, `make install` installs from source.
 BUILD ?= build
+PKG_BUILD ?= build-pkg
+INSTALL_BUILD ?= build-install
+PREFIX ?= /usr/local
+DESTDIR ?=
 CMAKE_FLAGS ?=
 CTEST_FLAGS ?=
+# Which package groups tools/install-deps.sh installs; each target names its own.
+DEPS = run
 
-.PHONY: run test build configure deps bench clean
+# An installed copy: optimised, with all of Debian's hardening flags, no tests or
+# benchmarks, and its score table in the user's data folder.
+export DEB_BUILD_MAINT_OPTIONS = hardening=+all
+RELEASE_FLAGS = -DCMAKE_BUILD_TYPE=Release -DKESTRIN_INSTALLED=ON -DKESTRIN_SANITIZE=OFF \
+	-DKESTRIN_TESTS=OFF -DKESTRIN_BENCH=OFF -DKESTRIN_FUZZ=OFF \
+	-DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	-DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+
+.PHONY: run test build configure deps bench package install uninstall clean
 
 run: build
 	@$(BUILD)/kestrin
 
+test: DEPS = test
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure $(CTEST_FLAGS)
 
@@ -21,7 +37,36 @@ configure: deps
 	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
 
 deps:
-	@tools/install-deps.sh
+	@tools/install-deps.sh $(DEPS)
+
+# The Debian package, in $(PKG_BUILD)/kestrin_VERSION_ARCH.deb; the program goes to /usr/games.
+package: DEPS = package
+package: deps
+	cmake -S . -B $(PKG_BUILD) -G Ninja $(RELEASE_FLAGS) \
+		-DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_BINDIR=games
+	cmake --build $(PKG_BUILD) --parallel --target package
+
+install: DEPS = install
+install: deps
+	cmake -S . -B $(INSTALL_BUILD) -G Ninja $(RELEASE_FLAGS) -DCMAKE_INSTALL_PREFIX="$(PREFIX)"
+	cmake --build $(INSTALL_BUILD) --parallel
+	DESTDIR="$(DESTDIR)" cmake --install $(INSTALL_BUILD)
+	@$(MAKE) --no-print-directory icon-cache
+
+# Removes exactly the files that the last `make install` wrote (give it the same DESTDIR).
+uninstall:
+	@[ -f $(INSTALL_BUILD)/install_manifest.txt ] || { echo "nothing to uninstall: $(INSTALL_BUILD)/install_manifest.txt is missing" >&2; exit 1; }
+	sed 's|^|$(DESTDIR)|' $(INSTALL_BUILD)/install_manifest.txt | xargs -d '\n' rm -f --
+	rm -f $(INSTALL_BUILD)/install_manifest.txt
+	@$(MAKE) --no-print-directory icon-cache
+
+# Where the icon theme has a cache, menus find a new or removed icon only once it is
+# refreshed; where it has none, they look in the folders themselves.
+.PHONY: icon-cache
+icon-cache:
+	@if [ -z "$(DESTDIR)" ] && command -v gtk-update-icon-cache >/dev/null && \
+		[ -f "$(PREFIX)/share/icons/hicolor/icon-theme.cache" ]; then \
+		gtk-update-icon-cache -q -t -f "$(PREFIX)/share/icons/hicolor" || true; fi
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(PKG_BUILD) $(INSTALL_BUILD)

@@ -3,9 +3,13 @@
 #include <QApplication>
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "app/CommandLine.h"
 #include "app/forms/Form.h"
 #include "app/frmBG.h"
 #include "scores/HiScoreMenu.h"
@@ -14,14 +18,35 @@ namespace {
 
 void printUsage()
 {
-    std::puts("Usage: kestrin [--scores | --version | --help]\n"
-              "Clay-pigeon shooting on a strip along the bottom of the desktop.\n"
-              "Press the title to start a game of 25 plates, click the panel to throw a plate,\n"
-              "press the plate to hit it. A right press on the strip opens the menu.\n"
-              "\n"
-              "  --scores   print the five best games and exit\n"
-              "  --version  print the version and exit\n"
-              "  --help     print this help and exit");
+    std::fputs("Usage: kestrin [OPTION]...\n"
+               "Clay-pigeon shooting on a strip along the bottom of the desktop.\n"
+               "Press the title to start a game of 25 plates, click the panel to throw a plate,\n"
+               "press the plate to hit it. A right press on the strip opens the menu.\n"
+               "\n"
+               "  --scores        print the five best games and exit\n"
+               "  --version       print the version and exit\n"
+               "  -h, --help      print this help and exit\n"
+               "  -platform NAME  use Qt's platform plugin NAME (the default is xcb)\n"
+               "  -display NAME   show the game on the X display NAME instead of $DISPLAY\n",
+               stdout);
+}
+
+void printVersion()
+{
+    std::printf("kestrin %s\n"
+                "Copyright (c) 2026 the Kestrin developers.\n"
+                "Released under the MIT licence.\n",
+                KESTRIN_VERSION);
+}
+
+// Output is buffered, so a full disk or a closed pipe shows only when it is flushed: a
+// command whose output was lost must not report success.
+int finishOutput(int status)
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return status;
+    std::fprintf(stderr, "kestrin: cannot write the output: %s\n", std::strerror(errno));
+    return 1;
 }
 
 // The high-score table as the menu shows it, one line each, from the game's score file.
@@ -56,20 +81,28 @@ bool choosePlatform()
 
 int main(int argc, char **argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
-            printUsage();
-            return 0;
-        }
-        if (!std::strcmp(argv[i], "--scores"))
-            return printScores(argc, argv);
-        if (!std::strcmp(argv[i], "--version")) {
-            std::printf("kestrin %s\n", KESTRIN_VERSION);
-            return 0;
-        }
-        std::fprintf(stderr, "kestrin: unknown option '%s' (try --help)\n", argv[i]);
+    const CommandLine line = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    switch (line.action) {
+    case CommandLine::Action::Refuse:
+        std::fprintf(stderr, "kestrin: %s (try --help)\n", line.error.c_str());
         return 2;
+    case CommandLine::Action::Help:
+        printUsage();
+        return finishOutput(0);
+    case CommandLine::Action::Version:
+        printVersion();
+        return finishOutput(0);
+    case CommandLine::Action::Scores:
+        return finishOutput(printScores(argc, argv));
+    case CommandLine::Action::Play:
+        break;
     }
+    // Qt reads -platform and -display from argv itself; the environment says the same so
+    // that the platform choice below sees them.
+    if (!line.platform.empty())
+        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(line.platform));
+    if (!line.display.empty())
+        qputenv("DISPLAY", QByteArray::fromStdString(line.display));
     if (!choosePlatform()) {
         std::fputs("kestrin: no display found (DISPLAY is not set); start it from a desktop session\n", stderr);
         return 1;

@@ -21,7 +21,7 @@ namespace {
 // The file keeps this name whatever the executable is called.
 constexpr std::string_view kScoreFileName = "Qorvel.ini";
 
-bool isWritableFolder(const std::string &folder)
+[[maybe_unused]] bool isWritableFolder(const std::string &folder)
 {
 #ifdef Q_OS_WIN
     // Without the ACL lookup Qt only checks the read-only attribute, which a folder such as
@@ -44,7 +44,14 @@ struct ScoreFileLocation {
 ScoreFileLocation locateScoreFile()
 {
     const std::string folder = forms::AppPath();
-    if (isWritableFolder(folder))
+#ifdef KESTRIN_INSTALLED
+    // An installed copy keeps the table in the user's data folder even when the program's
+    // folder could be written (as root, say): the table belongs to the player.
+    const bool besideProgram = false;
+#else
+    const bool besideProgram = isWritableFolder(folder);
+#endif
+    if (besideProgram)
         return {ScoreFileIn(folder), false};
     // An installed copy cannot keep its table beside the executable; a portable copy can,
     // and so always keeps it there.

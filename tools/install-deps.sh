@@ -1,19 +1,46 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Kestrin needs to build, run and test, if any are missing.
+# Installs the Debian 12 packages that Kestrin needs for a task, if any are missing.
+#
+# Usage: tools/install-deps.sh [GROUP]...   (default: run)
+#   run      build the program and play it in place (make run)
+#   test     run, plus what the tests use: Xvfb, a window manager, the fuzzer's compiler, and
+#            the checkers of the installed files and of the package (make test)
+#   package  run, plus what makes the Debian package (make package)
+#   install  run, plus what installing from source needs: the manual page and the release
+#            build's flags (make install)
 set -euo pipefail
 
-packages=(
+run=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev libgl-dev libxcb1-dev
     libgtest-dev libgmock-dev
     fonts-ipafont
-    xvfb xauth xdotool x11-utils imagemagick openbox
-    clang libclang-rt-14-dev
 )
+test=(
+    xvfb xauth xdotool x11-utils x11-apps x11-xserver-utils imagemagick openbox
+    clang libclang-rt-14-dev
+    python3 python3-pil
+    desktop-file-utils appstream lintian man-db
+    help2man dpkg-dev file
+)
+package=(help2man dpkg-dev file)
+install=(help2man dpkg-dev)
+
+packages=("${run[@]}")
+for group in "${@:-run}"; do
+    case $group in
+        run) ;;
+        test) packages+=("${test[@]}") ;;
+        package) packages+=("${package[@]}") ;;
+        install) packages+=("${install[@]}") ;;
+        *) echo "install-deps: unknown group '$group' (run, test, package or install)" >&2; exit 2 ;;
+    esac
+done
 
 missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+for p in $(printf '%s\n' "${packages[@]}" | sort -u); do
+    # A package whose triggers have not run yet is installed all the same.
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -Eq "^install ok (installed|triggers-)"; then
         missing+=("$p")
     fi
 done
@@ -26,4 +53,5 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Another apt-get running at the same time holds the lock: wait for it rather than fail.
+$sudo apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=600 "${missing[@]}"

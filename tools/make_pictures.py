@@ -9,6 +9,11 @@ Files written into resources/:
   plate.bmp         14 x 8 clay plate sprite (24-bit BMP)
   shotgun.ico       32 x 32 program icon, 16 colours with a transparency mask
   kestrin.rc        Windows resource script that makes shotgun.ico the executable's icon
+  icons/kestrin-N.png  the desktop's program icon at N x N pixels (N = 16, 24, 32, 48, 64,
+                    128, 256; RGBA PNG): 32 is the program icon, 64/128/256 are it
+                    scaled up by whole factors pixel for pixel, 16 and 24 are drawn
+                    here, 48 is the program icon scaled by one and a half with Scale3x
+                    and then every other pixel
 
 Remake them with:
 
@@ -23,6 +28,7 @@ error if anything is off.
 import os
 import struct
 import sys
+import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 OUT_DIR = os.path.join(ROOT, "resources")
@@ -160,6 +166,57 @@ VGA_PALETTE = [
 
 # Icon letter -> palette index; None marks a transparent pixel.
 ICON_INDEX = {"K": 0, "R": 1, "G": 7, "D": 8, ".": None}
+
+
+# The program icon redrawn for small sizes, where a scaled copy would lose the barrel.
+ICON_16 = """
+KK..............
+KKG.............
+.KKG............
+..KKG...........
+...RKG..........
+...RRKG.........
+....RRKG........
+.....RKKG.......
+.......KKG......
+.......KKKG.....
+........KKKRR...
+........K.RRRR..
+.........KRRRRR.
+..........RRRRRK
+...........RRRK.
+...........RRK..
+"""
+
+ICON_24 = """
+.KK.....................
+.KKG....................
+..KKG...................
+...KKG..................
+....KKG.................
+....RKKG................
+....RRKKG...............
+.....RRKKG..............
+......RDKKG.............
+.......RRKKG............
+........RDKKG...........
+.........RRKKG..........
+...........KKKG.........
+...........KKKKG........
+...........KKGKKG.......
+............KKKKKG......
+.............KKKKRR.....
+.............K.KRRRR....
+..............KRRRRRR...
+................RRRRRR..
+................RRRRRRR.
+................RRRRRRKK
+................RRRRRKK.
+.................RRRKK..
+"""
+
+# Sizes of the desktop icon (see desktop_icon_rows for how each is made).
+DESKTOP_ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
 
 # ---------------------------------------------------------------------------
@@ -578,6 +635,83 @@ def check_ico(data):
     expect(offset == 22 and offset + nbytes == len(data), "ICO image extent")
 
 
+
+# ---------------------------------------------------------------------------
+# PNG desktop icons
+
+def scale_whole(rows, factor):
+    """Each pixel becomes a factor x factor block (nearest neighbour)."""
+    return ["".join(ch * factor for ch in row) for row in rows for _ in range(factor)]
+
+
+def scale3x(rows):
+    """Scale3x: triples the grid, rounding diagonal steps instead of making
+    them into staircases of 3 x 3 blocks; no new colours are made."""
+    h, w = len(rows), len(rows[0])
+
+    def at(x, y):
+        return rows[min(max(y, 0), h - 1)][min(max(x, 0), w - 1)]
+
+    out = [[None] * (w * 3) for _ in range(h * 3)]
+    for y in range(h):
+        for x in range(w):
+            a, b, c = at(x - 1, y - 1), at(x, y - 1), at(x + 1, y - 1)
+            d, e, f = at(x - 1, y), at(x, y), at(x + 1, y)
+            g, hh, i = at(x - 1, y + 1), at(x, y + 1), at(x + 1, y + 1)
+            block = [e] * 9
+            if b != hh and d != f:
+                block[0] = d if d == b else e
+                block[1] = b if (d == b and e != c) or (b == f and e != a) else e
+                block[2] = f if b == f else e
+                block[3] = d if (d == b and e != g) or (d == hh and e != a) else e
+                block[5] = f if (b == f and e != i) or (hh == f and e != c) else e
+                block[6] = d if d == hh else e
+                block[7] = hh if (d == hh and e != i) or (hh == f and e != g) else e
+                block[8] = f if hh == f else e
+            for k, ch in enumerate(block):
+                out[y * 3 + k // 3][x * 3 + k % 3] = ch
+    return ["".join(row) for row in out]
+
+
+def every_other(rows):
+    return [row[::2] for row in rows[::2]]
+
+
+def desktop_icon_rows(size, icon_rows):
+    if size == 16:
+        return parse_grid(ICON_16, ICON_INDEX)
+    if size == 24:
+        return parse_grid(ICON_24, ICON_INDEX)
+    if size == 48:
+        return every_other(scale3x(icon_rows))
+    return scale_whole(icon_rows, size // 32)
+
+
+def png_bytes(rows):
+    """8-bit RGBA PNG of an icon grid; '.' is fully transparent."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data
+                + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+    raw = bytearray()
+    for row in rows:
+        raw.append(0)  # filter type None
+        for ch in row:
+            index = ICON_INDEX[ch]
+            raw += bytes(VGA_PALETTE[index]) + b"\xff" if index is not None else b"\0\0\0\0"
+    head = struct.pack(">IIBBBBB", len(rows[0]), len(rows), 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", head)
+            + chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+
+
+def check_png(data, size):
+    expect(data[:8] == b"\x89PNG\r\n\x1a\n", "PNG signature")
+    w, h, depth, colour = struct.unpack_from(">IIBB", data, 16)
+    expect((w, h, depth, colour) == (size, size, 8, 6), "PNG header of %d px icon" % size)
+    length = struct.unpack_from(">I", data, 33)[0]
+    pixels = zlib.decompress(data[41:41 + length])
+    expect(len(pixels) == size * (size * 4 + 1), "PNG pixel data of %d px icon" % size)
+
 # ---------------------------------------------------------------------------
 
 def expect(ok, what):
@@ -616,6 +750,14 @@ def main():
     ico = ico_bytes(icon_rows)
     check_ico(ico)
 
+    icons = []
+    for size in DESKTOP_ICON_SIZES:
+        rows = desktop_icon_rows(size, icon_rows)
+        expect((len(rows[0]), len(rows)) == (size, size), "%d px icon grid size" % size)
+        data = png_bytes(rows)
+        check_png(data, size)
+        icons.append(("icons/kestrin-%d.png" % size, data))
+
     gif = title_gif()
     expect(gif[:6] == b"GIF89a" and struct.unpack_from("<HH", gif, 6)
            == (TITLE_W, TITLE_H), "title GIF header")
@@ -626,6 +768,9 @@ def main():
         write(name, data)
     write("shotgun.ico", ico)
     write("kestrin.rc", b'IDI_ICON1 ICON "shotgun.ico"\n')
+    os.makedirs(os.path.join(OUT_DIR, "icons"), exist_ok=True)
+    for name, data in icons:
+        write(name, data)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,52 @@
+// The program's command line: every argument checked, then one thing to do.
+
+#include "app/CommandLine.h"
+
+#include <iterator>
+
+namespace {
+
+// Qt reads these itself and accepts them with one dash or two; each takes a value.
+bool isQtOption(const std::string &arg, const char *name)
+{
+    const std::string single = std::string("-") + name;
+    return arg == single || arg == "-" + single;
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const std::vector<std::string> &args)
+{
+    CommandLine line;
+    bool help = false, version = false, scores = false;
+    const auto refuse = [&line](std::string why) {
+        line.action = CommandLine::Action::Refuse;
+        line.error = std::move(why);
+        return line;
+    };
+    for (auto arg = args.begin(); arg != args.end(); ++arg) {
+        if (*arg == "--help" || *arg == "-h") {
+            help = true;
+        } else if (*arg == "--version") {
+            version = true;
+        } else if (*arg == "--scores") {
+            scores = true;
+        } else if (isQtOption(*arg, "platform") || isQtOption(*arg, "display")) {
+            if (std::next(arg) == args.end())
+                return refuse("option '" + *arg + "' needs a value");
+            std::string &value = isQtOption(*arg, "platform") ? line.platform : line.display;
+            value = *++arg;
+        } else if (arg->size() > 1 && arg->front() == '-') {
+            return refuse("unknown option '" + *arg + "'");
+        } else {
+            return refuse("unexpected argument '" + *arg + "'");
+        }
+    }
+    if (help)
+        line.action = CommandLine::Action::Help;
+    else if (version)
+        line.action = CommandLine::Action::Version;
+    else if (scores)
+        line.action = CommandLine::Action::Scores;
+    return line;
+}
