@@ -213,18 +213,15 @@ TEST_F(Scores, writeIniEditsOneLineAndKeepsTheRest)
 // An entry that cannot be stored is reported, and the old file survives byte for byte.
 TEST_F(Scores, aFailedUpdateReportsNotSavedAndKeepsTheOldFile)
 {
-    // A move pushes the file past the size the writer accepts, so the second write fails
-    // after the first has succeeded.
-    const std::string nearLimit = crlf({"[Data]", "HISCORE1=" + was(1, 25), "HISCORE2=" + was(2, 20),
-                                        "HISCORE3=" + was(3, 18), "HISCORE4=" + was(4, 18) + std::string(60, ' ') + ",18",
-                                        "HISCORE5=" + was(5, 10)});
-    const std::string padding = ";" + std::string(profile::kMaxFileSize - nearLimit.size() - 3, 'p') + "\r\n";
+    // The ranked table would be too large to read back, so it must not be written.
+    const std::string table = crlf({"[Data]", "HISCORE1=" + was(1, 25), "HISCORE2=" + was(2, 20), "HISCORE3=" + was(3, 18)});
+    const std::string padding = ";" + std::string(profile::kMaxFileSize - table.size() - 13, 'p') + "\r\n";
     const std::function<void()> setups[] = {
         [&] { ASSERT_TRUE(QDir(dir.path()).mkdir("Qorvel.ini")); },
-        [&] { put(padding + nearLimit); },
+        [&] { put(padding + table); },
         [&] { put("\xFF\xFE[\0D\0"s); },
         // Too large to read, so it must not be taken for a missing file and replaced.
-        [&] { put(padding + nearLimit + "; one byte too many\r\n"); },
+        [&] { put(padding + table + std::string(11, ';')); },
     };
     for (const auto &setup : setups) {
         QDir(path()).removeRecursively();
