@@ -9,6 +9,7 @@
 #include "app/forms/Forms.h"
 #include "app/frmBG.h"
 #include "scores/HiScoreMenu.h"
+#include "scores/ScoreFile.h"
 
 namespace {
 
@@ -24,13 +25,19 @@ void printUsage()
               "  --help     print this help and exit");
 }
 
-// The high-score table as the menu shows it, one line each, from the game's score file.
+// The high-score table as the menu shows it, one line each, from the game's score file;
+// a table that exists but cannot be read is reported after the lines, with exit status 1.
 int printScores(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("kestrin");
     for (const std::string &line : modSubroutine::HiScoreLines())
         std::printf("%s\n", line.c_str());
+    if (const auto trouble = modSubroutine::ScoreFileTrouble()) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "kestrin: %s\n", trouble->c_str());
+        return 1;
+    }
     return 0;
 }
 

@@ -2,6 +2,8 @@
 
 #include "scores/FileReplace.h"
 
+#include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -239,6 +241,30 @@ private:
     qint64 m_sizeBefore = 0;
 };
 
+// A lock file names its process in the moment after it is made. One that still names none
+// after this long was left by a copy killed in that moment.
+constexpr qint64 kUnnamedLockAgeMs = 1000;
+
+// QLockFile takes over a lock whose process is gone, but one left without a name would
+// block every save for its whole stale time (30 s): that one is removed too.
+bool takeLock(QLockFile &lock, int waitMs)
+{
+    constexpr int kRetryMs = 50;
+    QDeadlineTimer deadline(waitMs);
+    for (;;) {
+        if (lock.tryLock(std::min<qint64>(kRetryMs, deadline.remainingTime())))
+            return true;
+        if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
+            return false;
+        qint64 pid = 0;
+        QString host, app;
+        const QFileInfo file(lock.fileName());
+        if (!lock.getLockInfo(&pid, &host, &app) && file.exists()
+            && file.lastModified().msecsTo(QDateTime::currentDateTime()) > kUnnamedLockAgeMs)
+            lock.removeStaleLockFile();
+    }
+}
+
 } // namespace
 
 bool saveFile(const std::string &path, std::string_view bytes)
@@ -279,9 +305,8 @@ bool saveFile(const std::string &path, std::string_view bytes)
 
 bool updateFile(const std::string &readPath, const std::string &writePath, const Change &change, int lockWaitMs)
 {
-    // A lock left by a killed copy is taken over once its process is gone.
     QLockFile lock(qs(writePath) + ".lock");
-    if (!lock.tryLock(lockWaitMs))
+    if (!takeLock(lock, lockWaitMs))
         return false;
     const FileBytes before = loadFile(readPath);
     // A file that exists but cannot be read must not be taken for a missing one and replaced.
