@@ -60,7 +60,9 @@ public:
         if (m_pos >= m_text.size())
             return false;
         line.begin = m_pos;
-        line.end = std::min(m_text.find_first_of("\r\n", m_pos), m_text.size());
+        const auto lineBreak = std::find_if(m_text.begin() + std::ptrdiff_t(m_pos), m_text.end(),
+                                            [](char c) { return c == '\r' || c == '\n'; });
+        line.end = std::size_t(lineBreak - m_text.begin());
         line.next = line.end;
         if (line.next < m_text.size())
             line.next += m_text.compare(line.next, 2, kLineBreak) == 0 ? 2 : 1;
@@ -117,7 +119,12 @@ Location locate(std::string_view text, std::string_view section, std::string_vie
     bool inSection = false;
     Lines lines(text, textStart(text));
     for (Line line; lines.next(line);) {
-        const Parsed parsed = parseLine(text.substr(line.begin, line.end - line.begin));
+        const std::string_view raw = text.substr(line.begin, line.end - line.begin);
+        // Until the section starts only headers matter; most lines of a large file are
+        // passed over here without being parsed.
+        if (!inSection && !trimLeft(raw).starts_with('['))
+            continue;
+        const Parsed parsed = parseLine(raw);
         if (parsed.kind == Parsed::Kind::Blank)
             continue;
         if (parsed.kind == Parsed::Kind::Section) {
