@@ -8,7 +8,7 @@
 
 #include "app/forms/Forms.h"
 #include "app/frmBG.h"
-#include "scores/HiScoreMenu.h"
+#include "scores/HiScoreLines.h"
 #include "scores/ScoreFile.h"
 
 namespace {

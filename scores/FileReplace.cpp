@@ -15,6 +15,7 @@
 #include <vector>
 
 #ifdef Q_OS_WIN
+#define NOMINMAX
 #include <io.h>
 #include <windows.h>
 #else

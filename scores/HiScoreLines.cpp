@@ -1,5 +1,7 @@
 // The high-score lines as the popup menu shows them, made from the score file.
 
+#include "scores/HiScoreLines.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <QStringDecoder>
@@ -9,7 +11,6 @@
 #include <string_view>
 
 #include "app/forms/Values.h"
-#include "scores/HiScoreMenu.h"
 #include "scores/ScoreFile.h"
 
 namespace modSubroutine {

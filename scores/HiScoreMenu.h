@@ -1,19 +1,11 @@
 #pragma once
-// The five high-score lines of the popup menu.
+// The five high-score items of the popup menu, refreshed from the score file.
 
-#include <array>
 #include <functional>
-#include <string>
+
+#include "scores/HiScoreLines.h"
 
 namespace modSubroutine {
-
-// The five lines, for places 1 to 5.
-using HiScoreLineSet = std::array<std::string, 5>;
-
-// The lines for places 1 to 5 as the score file holds them now, as UTF-8 captions:
-// "１位：2004年05月12日 14:03:22  HIT数:18", or "１位：(なし)" for an empty place. A hand-edited
-// value that is not a time stamp and a score is shown as it stands.
-HiScoreLineSet HiScoreLines();
 
 // Where ListHiScore puts the lines: the popup menu connects its five items here. Without
 // a destination ListHiScore does nothing.

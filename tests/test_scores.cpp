@@ -31,7 +31,7 @@
 #include "app/forms/Runtime.h"
 #include "app/frmMenu.h"
 #include "scores/FileReplace.h"
-#include "scores/HiScoreMenu.h"
+#include "scores/HiScoreLines.h"
 #include "scores/PrivateProfile.h"
 #include "scores/Ranking.h"
 #include "scores/ScoreFile.h"
