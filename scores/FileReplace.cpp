@@ -19,6 +19,8 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -242,27 +244,55 @@ private:
     qint64 m_sizeBefore = 0;
 };
 
-// A lock file names its process in the moment after it is made. One that still names none
-// after this long was left by a copy killed in that moment.
-constexpr qint64 kUnnamedLockAgeMs = 1000;
+// A lock file is made first and names its process a moment later; a copy killed in that
+// moment leaves it empty, and QLockFile would then wait out its whole stale time (30 s)
+// before taking it over. Such a file is taken for stale sooner: on POSIX systems when no
+// process holds it (QLockFile flocks the file as soon as it has made it, and a killed
+// process's flock is gone) and it is older than the moment between making and flocking;
+// elsewhere when it is older than any making and naming takes.
+#ifdef Q_OS_WIN
+constexpr qint64 kEmptyLockAgeMs = 1000;
+#else
+constexpr qint64 kEmptyLockAgeMs = 20;
+#endif
 
-// QLockFile takes over a lock whose process is gone, but one left without a name would
-// block every save for its whole stale time (30 s): that one is removed too.
+bool isAbandonedEmptyLock(const QString &path)
+{
+    qint64 pid = 0;
+    QString host, app;
+    const QFileInfo file(path);
+    if (!file.exists() || QLockFile(path).getLockInfo(&pid, &host, &app)
+        || file.lastModified().msecsTo(QDateTime::currentDateTime()) <= kEmptyLockAgeMs)
+        return false;
+#ifdef Q_OS_WIN
+    return true;
+#else
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return !held;
+#endif
+}
+
+// Waits up to waitMs for the lock, taking over stale ones.
 bool takeLock(QLockFile &lock, int waitMs)
 {
     constexpr int kRetryMs = 50;
+    // QLockFile guards its own removal of a stale lock with this second lock, which a kill
+    // can leave empty too.
+    const QString removalLock = lock.fileName() + ".rmlock";
     QDeadlineTimer deadline(waitMs);
     for (;;) {
         if (lock.tryLock(std::min<qint64>(kRetryMs, deadline.remainingTime())))
             return true;
         if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
             return false;
-        qint64 pid = 0;
-        QString host, app;
-        const QFileInfo file(lock.fileName());
-        if (!lock.getLockInfo(&pid, &host, &app) && file.exists()
-            && file.lastModified().msecsTo(QDateTime::currentDateTime()) > kUnnamedLockAgeMs)
+        if (isAbandonedEmptyLock(lock.fileName()))
             lock.removeStaleLockFile();
+        if (isAbandonedEmptyLock(removalLock))
+            QFile::remove(removalLock);
     }
 }
 

@@ -23,6 +23,7 @@
 #include <vector>
 
 #ifdef Q_OS_LINUX
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <unistd.h>
 #endif
@@ -58,6 +59,15 @@ std::string crlf(const Lines &lines)
     return text;
 }
 
+// Every save syncs the table to the disk; hundreds of them stay fast in memory-backed
+// folders, which behave like a disk's in all else these tests look at.
+QString scratchTemplate()
+{
+    const QFileInfo shm("/dev/shm");
+    const QString base = shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
+    return base + "/kestrin-scores-XXXXXX";
+}
+
 class Scores : public ::testing::Test {
 protected:
     void SetUp() override
@@ -91,7 +101,7 @@ protected:
         return names;
     }
 
-    QTemporaryDir dir;
+    QTemporaryDir dir{scratchTemplate()};
 };
 
 // Entering scores: the place returned and the exact file afterwards. A fault in the tie rule,
@@ -401,7 +411,8 @@ TEST_F(Scores, aFailingSaveStepLeavesTheOldTableAndNoTemporary)
 
 // Another copy holding the table too long means "not saved"; once it lets go, the table is
 // written. (The wait is shortened here; the game waits two seconds.) A lock file left
-// empty by a copy killed while making it does not block the table.
+// empty by a copy killed while making it does not block the table; one that a live copy
+// is still filling does. (QLockFile alone would wait out 30 s for an empty one.)
 TEST_F(Scores, aTableHeldByAnotherCopyIsNotWritten)
 {
     const std::string before = crlf({"[Data]", "HISCORE1=" + was(1, 20)});
@@ -418,8 +429,24 @@ TEST_F(Scores, aTableHeldByAnotherCopyIsNotWritten)
     QFile empty(path() + ".lock");
     ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
     ASSERT_TRUE(empty.setFileTime(QDateTime::currentDateTime().addSecs(-5), QFileDevice::FileModificationTime));
+#ifdef Q_OS_LINUX
+    // Still held by the copy that is about to name itself in it: not taken over.
+    ASSERT_EQ(flock(empty.handle(), LOCK_EX | LOCK_NB), 0);
+    EXPECT_FALSE(profile::updateFile(path().toStdString(), path().toStdString(), change, 200));
+#endif
     empty.close();
     EXPECT_EQ(RankScore(15), 2);
+    EXPECT_EQ(entries(), QStringList{"Qorvel.ini"});
+
+    // A lock whose process is gone, with the lock that guards its removal left empty by a
+    // copy killed while taking that one over.
+    QFile stale(path() + ".lock"), guard(path() + ".lock.rmlock");
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly) && stale.write("4194305\nkestrin\n\n") > 0);
+    ASSERT_TRUE(guard.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(guard.setFileTime(QDateTime::currentDateTime().addSecs(-5), QFileDevice::FileModificationTime));
+    stale.close();
+    guard.close();
+    EXPECT_EQ(RankScore(16), 2);
     EXPECT_EQ(entries(), QStringList{"Qorvel.ini"});
 }
 
@@ -553,21 +580,24 @@ TEST_F(Scores, copiesRankingAtOnceLoseNoScore)
 #endif
 
 #ifdef Q_OS_LINUX
-// A real full disk: the program's folder is a tiny tmpfs filled up beside the table. Needs
-// root to mount; skipped otherwise.
+// A real full disk: the program's folder is a tiny tmpfs filled up beside the table, all
+// but two pages, room for the lock and the journal but not for the new table, so that it is
+// the table's own write that fails. Needs root to mount; skipped otherwise.
 TEST_F(Scores, aFullDiskKeepsTheOldTable)
 {
     const QByteArray mountPoint = QFile::encodeName(dir.path());
-    if (geteuid() != 0 || mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0)
+    if (geteuid() != 0 || mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=128k") != 0)
         GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
-    const std::string before = crlf({"[Data]", "HISCORE1=" + was(1, 20), "HISCORE2=" + was(2, 10)});
+    const std::string before = ";" + std::string(16000, 'c') + "\r\n" + crlf({"[Data]", "HISCORE1=" + was(1, 20)});
     put(before);
     {
+        constexpr qint64 kPage = 4096;
         QFile filler(dir.filePath("filler"));
         ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        const QByteArray block(4096, 'f');
+        const QByteArray block(kPage, 'f');
         while (filler.write(block) == block.size()) {
         }
+        ASSERT_TRUE(filler.resize(filler.size() / kPage * kPage - 2 * kPage));
     }
     EXPECT_EQ(RankScore(15), kScoreNotSaved);
     EXPECT_EQ(bytes(), before);
