@@ -55,8 +55,9 @@ bool syncToDisk(int handle)
 //
 // QSaveFile makes its temporary beside the target. Where the filesystem allows (Linux:
 // ext4, tmpfs and most others) it is an unnamed O_TMPFILE file that vanishes with a killed
-// process; at commit() it is linked to "<table>.XXXXXX" (six random ASCII letters) and
-// renamed over the table, so a kill between those two calls leaves that name behind.
+// process; at commit() it is linked straight to the table's name when there is no table
+// yet, and otherwise to "<table>.XXXXXX" (six random ASCII letters) and renamed over the
+// table, so a kill between those two calls leaves that name behind.
 // Elsewhere the temporary carries such a name from the start. A player's own file may
 // have a name of exactly that shape ("Qorvel.ini.backup"), so the name alone proves
 // nothing. Each save therefore records what identifies its temporary in a journal beside
