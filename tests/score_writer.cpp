@@ -5,8 +5,9 @@
 // Usage: score_writer FOLDER FIRST COUNT STEP [--fsize BYTES] [--die-before-rename NAME]
 //   ranks FIRST, FIRST + STEP, ... (COUNT scores), printing "SCORE PLACE" for each;
 //   --fsize limits the size of files it writes (SIGXFSZ ignored, so writes fail instead);
-//   --die-before-rename names the finished temporary NAME and kills the process, as a
-//   kill between the two calls that put a temporary in place would.
+//   --die-before-rename kills the process just before its temporary is renamed over the
+//   table, having named the temporary NAME if it had no name yet, as a kill between the
+//   two calls that put an unnamed temporary in place would.
 
 #include <QCoreApplication>
 #include <QFile>
@@ -20,6 +21,7 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/forms/Runtime.h"
@@ -51,8 +53,11 @@ int main(int argc, char **argv)
     if (!dieAs.empty()) {
         profile::saveFault() = [dieAs](profile::SaveStep step, int handle) {
             if (step == profile::SaveStep::Rename) {
+                // An unnamed temporary gets its name now, as commit() would name it.
+                struct stat st;
                 const std::string self = "/proc/self/fd/" + std::to_string(handle);
-                if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, dieAs.c_str(), AT_SYMLINK_FOLLOW) != 0)
+                if (fstat(handle, &st) == 0 && st.st_nlink == 0
+                    && linkat(AT_FDCWD, self.c_str(), AT_FDCWD, dieAs.c_str(), AT_SYMLINK_FOLLOW) != 0)
                     std::perror("linkat");
                 std::raise(SIGKILL);
             }

@@ -505,6 +505,29 @@ TEST_F(Scores, aKilledSavesTemporaryIsRemovedAndAPlayersBackupIsNot)
     }
 }
 
+// The same where temporaries have names from the start, as on filesystems without unnamed
+// files: the child runs with /proc hidden, which keeps QSaveFile from using them. Needs
+// root for the private mount; skipped otherwise.
+TEST_F(Scores, aKilledSavesNamedTemporaryIsRemovedToo)
+{
+    const std::string before = crlf({"[Data]", "HISCORE1=" + was(1, 20)});
+    put(before);
+    ASSERT_TRUE(QFile::copy(path(), path() + ".backup"));
+    QProcess writer;
+    writer.start("unshare", {"--mount", "--propagation", "private", "sh", "-c",
+                             "mount -t tmpfs none /proc && exec \"$0\" \"$@\"", SCORE_WRITER, dir.path(), "15",
+                             "1", "1", "--die-before-rename", "-"});
+    ASSERT_TRUE(writer.waitForFinished(30000));
+    QStringList leftovers = entries().filter(QRegularExpression("^Qorvel\\.ini\\.[A-Za-z]{6}$"));
+    leftovers.removeAll("Qorvel.ini.backup");
+    if (writer.exitStatus() != QProcess::CrashExit || leftovers.size() != 1)
+        GTEST_SKIP() << "cannot hide /proc from a child here (needs root): " << writer.readAllStandardError().toStdString();
+    EXPECT_EQ(bytes(), before);
+
+    EXPECT_EQ(RankScore(15), 2);
+    EXPECT_EQ(entries(), (QStringList{"Qorvel.ini", "Qorvel.ini.backup"}));
+}
+
 // Killed at random moments while ranking ever higher scores, the child leaves the table
 // exactly as it was before or after the ranking in progress, never a mixture, and no
 // temporary piles up.
