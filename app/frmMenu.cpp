@@ -9,6 +9,22 @@
 #include "scores/HiScoreMenu.h"
 #include "sprites/frm_RGN_Picture.h"
 
+namespace {
+
+// The ranking refreshes the score lines through this destination. It is connected when the
+// program starts rather than when the menu is made, so that a refresh before the first
+// popup makes the menu (and the lines are right when it first opens).
+void showScoreLines(const modSubroutine::HiScoreLineSet &lines)
+{
+    auto &menu = forms::Default<frmMenu>();
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        menu.mhiscore[i].setCaption(lines[i]);
+}
+
+const bool scoreLinesConnected = (modSubroutine::SetHiScoreDestination(showScoreLines), true);
+
+} // namespace
+
 frmMenu::frmMenu()
     : forms::Form(forms::FormStyle::Hidden), mpop("mpop"), mh("ハイスコア", &mpop),
       mhiscore{forms::Menu("", &mh), forms::Menu("", &mh), forms::Menu("", &mh), forms::Menu("", &mh),

@@ -12,7 +12,8 @@
 #include "app/CommandLine.h"
 #include "app/forms/Form.h"
 #include "app/frmBG.h"
-#include "scores/HiScoreMenu.h"
+#include "scores/HiScoreLines.h"
+#include "scores/ScoreFile.h"
 
 namespace {
 
@@ -49,13 +50,19 @@ int finishOutput(int status)
     return 1;
 }
 
-// The high-score table as the menu shows it, one line each, from the game's score file.
+// The high-score table as the menu shows it, one line each, from the game's score file;
+// a table that exists but cannot be read is reported after the lines, with exit status 1.
 int printScores(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("kestrin");
     for (const std::string &line : modSubroutine::HiScoreLines())
         std::printf("%s\n", line.c_str());
+    if (const auto trouble = modSubroutine::ScoreFileTrouble()) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "kestrin: %s\n", trouble->c_str());
+        return 1;
+    }
     return 0;
 }
 

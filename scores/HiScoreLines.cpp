@@ -1,11 +1,16 @@
+// The high-score lines as the popup menu shows them, made from the score file.
+
+#include "scores/HiScoreLines.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <QStringDecoder>
 
+#include <array>
+#include <optional>
 #include <string_view>
 
 #include "app/forms/Values.h"
-#include "scores/HiScoreMenu.h"
 #include "scores/ScoreFile.h"
 
 namespace modSubroutine {
@@ -38,9 +43,9 @@ std::string entryText(std::string_view entry)
 
 } // namespace
 
-std::array<std::string, 5> HiScoreLines()
+HiScoreLineSet HiScoreLines()
 {
-    std::array<std::string, 5> lines;
+    HiScoreLineSet lines;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string entry = ReadIni("Data", "HISCORE" + std::to_string(i + 1));
         lines[i] = std::string(kPlaceNumbers[i]) + "位：" + entryText(entry);

@@ -1,24 +1,27 @@
+// Handing the high-score lines to the popup menu.
+
 #include "scores/HiScoreMenu.h"
 
-#include "app/forms/Form.h"
-#include "app/frmMenu.h"
-#include "scores/Ranking.h"
+#include <utility>
 
 namespace modSubroutine {
 
-void ListHiScore()
+namespace {
+
+std::function<void(const HiScoreLineSet &)> &destination()
 {
-    const auto lines = HiScoreLines();
-    auto &menu = forms::Default<frmMenu>();
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        menu.mhiscore[i].setCaption(lines[i]);
+    static std::function<void(const HiScoreLineSet &)> lines;
+    return lines;
 }
 
-std::int16_t UpdateHiScore(std::int32_t score)
+} // namespace
+
+void SetHiScoreDestination(std::function<void(const HiScoreLineSet &lines)> to) { destination() = std::move(to); }
+
+void ListHiScore()
 {
-    const std::int16_t place = RankScore(score);
-    ListHiScore();
-    return place;
+    if (destination())
+        destination()(HiScoreLines());
 }
 
 } // namespace modSubroutine

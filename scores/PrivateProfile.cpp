@@ -1,10 +1,12 @@
+// The private-profile rules on a file's text, and the two functions that apply them to files.
 #include "scores/PrivateProfile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <optional>
+
+#include "scores/FileReplace.h"
 
 namespace profile {
 
@@ -58,7 +60,9 @@ public:
         if (m_pos >= m_text.size())
             return false;
         line.begin = m_pos;
-        line.end = std::min(m_text.find_first_of("\r\n", m_pos), m_text.size());
+        const auto lineBreak = std::find_if(m_text.begin() + std::ptrdiff_t(m_pos), m_text.end(),
+                                            [](char c) { return c == '\r' || c == '\n'; });
+        line.end = std::size_t(lineBreak - m_text.begin());
         line.next = line.end;
         if (line.next < m_text.size())
             line.next += m_text.compare(line.next, 2, kLineBreak) == 0 ? 2 : 1;
@@ -115,7 +119,12 @@ Location locate(std::string_view text, std::string_view section, std::string_vie
     bool inSection = false;
     Lines lines(text, textStart(text));
     for (Line line; lines.next(line);) {
-        const Parsed parsed = parseLine(text.substr(line.begin, line.end - line.begin));
+        const std::string_view raw = text.substr(line.begin, line.end - line.begin);
+        // Until the section starts only headers matter; most lines of a large file are
+        // passed over here without being parsed.
+        if (!inSection && !trimLeft(raw).starts_with('['))
+            continue;
+        const Parsed parsed = parseLine(raw);
         if (parsed.kind == Parsed::Kind::Blank)
             continue;
         if (parsed.kind == Parsed::Kind::Section) {
@@ -158,9 +167,8 @@ bool canWrite(std::string_view section, std::string_view key, std::string_view v
 
 } // namespace
 
-std::uint32_t GetPrivateProfileStringA(std::string_view section, std::string_view key,
-                                       const char *defaultValue, char *buffer, std::uint32_t size,
-                                       const std::string &path)
+std::uint32_t getProfileString(std::string_view text, std::string_view section, std::string_view key,
+                               const char *defaultValue, char *buffer, std::uint32_t size)
 {
     if (size == 0)
         return 0;
@@ -168,9 +176,8 @@ std::uint32_t GetPrivateProfileStringA(std::string_view section, std::string_vie
     while (!result.empty() && result.back() == ' ')
         result.remove_suffix(1);
 
-    const FileBytes file = loadFile(path);
-    if (file.state == FileBytes::State::Read) {
-        const Location at = locate(file.bytes, trimmed(section), trimmed(key));
+    if (!isUtf16(text)) {
+        const Location at = locate(text, trimmed(section), trimmed(key));
         if (at.keyFound && at.value)
             result = unquoted(*at.value);
     }
@@ -180,21 +187,14 @@ std::uint32_t GetPrivateProfileStringA(std::string_view section, std::string_vie
     return static_cast<std::uint32_t>(copied);
 }
 
-bool WritePrivateProfileStringA(std::string_view section, std::string_view key,
-                                std::string_view value, const std::string &path)
+std::optional<std::string> putProfileString(std::string_view text, std::string_view section,
+                                            std::string_view key, std::string_view value)
 {
     section = trimmed(section);
     key = trimmed(key);
-    if (!canWrite(section, key, value))
-        return false;
-    const FileBytes file = loadFile(path);
-    // A file that exists but cannot be read must not be taken for a missing one and replaced.
-    if (file.state == FileBytes::State::Unreadable)
-        return false;
-    const std::string_view text = file.bytes;
     // UTF-16 text would be corrupted by the 8-bit lines written into it.
-    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"))
-        return false;
+    if (!canWrite(section, key, value) || isUtf16(text))
+        return std::nullopt;
 
     const std::string entry = std::string(key) + '=' + std::string(value) + std::string(kLineBreak);
     const Location at = locate(text, section, key);
@@ -202,7 +202,7 @@ bool WritePrivateProfileStringA(std::string_view section, std::string_view key,
     out.reserve(text.size() + entry.size() + section.size() + 4);
     if (at.keyFound) {
         if (at.value && *at.value == value)
-            return true;
+            return std::string(text);
         out.append(text.substr(0, at.keyLine.begin));
         out.append(at.keyName).append(1, '=').append(value);
         out.append(text.substr(at.keyLine.end));
@@ -218,7 +218,20 @@ bool WritePrivateProfileStringA(std::string_view section, std::string_view key,
             out.append(kLineBreak);
         out.append(1, '[').append(section).append(1, ']').append(kLineBreak).append(entry);
     }
-    return saveFile(path, out);
+    return out;
+}
+
+std::uint32_t GetPrivateProfileStringA(std::string_view section, std::string_view key,
+                                       const char *defaultValue, char *buffer, std::uint32_t size,
+                                       const std::string &path)
+{
+    return getProfileString(loadFile(path).bytes, section, key, defaultValue, buffer, size);
+}
+
+bool WritePrivateProfileStringA(std::string_view section, std::string_view key,
+                                std::string_view value, const std::string &path)
+{
+    return updateFile(path, path, [&](const FileBytes &file) { return putProfileString(file.bytes, section, key, value); });
 }
 
 FileBytes loadFile(const std::string &path)
@@ -227,26 +240,17 @@ FileBytes loadFile(const std::string &path)
     if (!file.exists())
         return {};
     if (!file.open(QIODevice::ReadOnly))
-        return {FileBytes::State::Unreadable, {}};
+        return {FileBytes::State::Unreadable, {}, file.errorString().toStdString()};
     // Never more than the size seen now, plus one byte that tells a file grown past the limit
     // meanwhile; a device in the file's place reports size 0 and so cannot feed bytes without end.
     const QByteArray bytes = file.read(std::min<qint64>(file.size(), kMaxFileSize) + 1);
-    if (bytes.size() > kMaxFileSize || file.error() != QFileDevice::NoError)
-        return {FileBytes::State::Unreadable, {}};
-    return {FileBytes::State::Read, bytes.toStdString()};
+    if (file.error() != QFileDevice::NoError)
+        return {FileBytes::State::Unreadable, {}, file.errorString().toStdString()};
+    if (bytes.size() > kMaxFileSize)
+        return {FileBytes::State::Unreadable, {}, "larger than " + std::to_string(kMaxFileSize >> 20) + " MiB"};
+    return {FileBytes::State::Read, bytes.toStdString(), {}};
 }
 
-bool saveFile(const std::string &path, std::string_view bytes)
-{
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const auto size = static_cast<qint64>(bytes.size());
-    if (file.write(bytes.data(), size) != size) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
+bool isUtf16(std::string_view text) { return text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"); }
 
 } // namespace profile

@@ -1,11 +1,11 @@
+// Entering a finished game's score into the high-score table.
+
 #include "scores/Ranking.h"
 
-#include <string>
 #include <string_view>
 
 #include "app/forms/Values.h"
-#include "scores/PrivateProfile.h"
-#include "scores/ScoreFile.h"
+#include "scores/HiScoreMenu.h"
 
 namespace modSubroutine {
 
@@ -23,21 +23,29 @@ double storedScore(std::string_view entry)
     return forms::Val(comma == entry.npos ? entry : entry.substr(comma + 1));
 }
 
-// The table update; gives up at the first write that fails.
-std::int16_t enterScore(std::int32_t score)
+} // namespace
+
+std::int16_t EnterScore(std::string &table, std::int32_t score)
 {
-    const auto store = [score](int place) {
+    const auto read = [&](int place) { return ReadIniIn(table, kSection, placeKey(place)); };
+    const auto write = [&](int place, std::string_view value) {
+        std::optional<std::string> next = WriteIniIn(table, kSection, placeKey(place), value);
+        if (next)
+            table = std::move(*next);
+        return next.has_value();
+    };
+    const auto store = [&](int place) {
         const std::string entry = forms::FormatStamp(forms::Now()) + ',' + std::to_string(score);
-        return WriteIni(kSection, placeKey(place), entry) ? static_cast<std::int16_t>(place) : kScoreNotSaved;
+        return write(place, entry) ? static_cast<std::int16_t>(place) : kScoreNotSaved;
     };
     for (int i = 1; i <= kPlaces; ++i) {
-        const std::string held = ReadIni(kSection, placeKey(i));
+        const std::string held = read(i);
         if (held.empty())
             return store(i);
         if (score > storedScore(held)) {
             // Empty places move too, leaving their key present with an empty value.
             for (int j = kPlaces - 1; j >= i; --j) {
-                if (!WriteIni(kSection, placeKey(j + 1), ReadIni(kSection, placeKey(j))))
+                if (!write(j + 1, read(j)))
                     return kScoreNotSaved;
             }
             return store(i);
@@ -46,17 +54,29 @@ std::int16_t enterScore(std::int32_t score)
     return 0;
 }
 
-} // namespace
-
-std::int16_t RankScore(std::int32_t score)
+std::int16_t RankScoreIn(const ScoreFiles &files, std::int32_t score)
 {
-    const std::string path = ScoreFilePath();
-    const profile::FileBytes before = profile::loadFile(path);
-    const std::int16_t place = enterScore(score);
-    // A table moved half-way would lose or double entries: put the old file back. (Without a
-    // file there is nothing to move, so the one write either made the file or made nothing.)
-    if (place == kScoreNotSaved && before.state == profile::FileBytes::State::Read)
-        profile::saveFile(path, before.bytes);
+    std::optional<std::int16_t> place;
+    const bool saved = UpdateScoreFile(files, [&](const std::string &text) -> std::optional<std::string> {
+        std::string table = text;
+        place = EnterScore(table, score);
+        if (*place == kScoreNotSaved)
+            return std::nullopt;
+        return table;
+    });
+    // Without the table in hand (another copy held it, or it could not be read) nothing
+    // tells whether the score earned a place: it was not saved.
+    if (!place)
+        return kScoreNotSaved;
+    return saved || *place == 0 ? *place : kScoreNotSaved;
+}
+
+std::int16_t RankScore(std::int32_t score) { return RankScoreIn(ScoreFilesNow(), score); }
+
+std::int16_t UpdateHiScore(std::int32_t score)
+{
+    const std::int16_t place = RankScore(score);
+    ListHiScore();
     return place;
 }
 

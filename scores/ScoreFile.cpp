@@ -1,3 +1,5 @@
+// The score file: where it lives, and reading and writing its values.
+
 #include "scores/ScoreFile.h"
 
 #include <QDir>
@@ -8,6 +10,7 @@
 #include <array>
 
 #include "app/forms/Runtime.h"
+#include "scores/FileReplace.h"
 #include "scores/PrivateProfile.h"
 
 #ifdef Q_OS_WIN
@@ -21,7 +24,7 @@ namespace {
 // The file keeps this name whatever the executable is called.
 constexpr std::string_view kScoreFileName = "Qorvel.ini";
 
-[[maybe_unused]] bool isWritableFolder(const std::string &folder)
+bool isWritableFolder(const std::string &folder)
 {
 #ifdef Q_OS_WIN
     // Without the ACL lookup Qt only checks the read-only attribute, which a folder such as
@@ -36,30 +39,7 @@ constexpr std::string_view kScoreFileName = "Qorvel.ini";
     return writable;
 }
 
-struct ScoreFileLocation {
-    std::string path;
-    bool inDataFolder = false;
-};
-
-ScoreFileLocation locateScoreFile()
-{
-    const std::string folder = forms::AppPath();
-#ifdef KESTRIN_INSTALLED
-    // An installed copy keeps the table in the user's data folder even when the program's
-    // folder could be written (as root, say): the table belongs to the player.
-    const bool besideProgram = false;
-#else
-    const bool besideProgram = isWritableFolder(folder);
-#endif
-    if (besideProgram)
-        return {ScoreFileIn(folder), false};
-    // An installed copy cannot keep its table beside the executable; a portable copy can,
-    // and so always keeps it there.
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    if (data.isEmpty())
-        return {ScoreFileIn(folder), false};
-    return {ScoreFileIn(data.toStdString()), true};
-}
+bool exists(const std::string &path) { return QFileInfo::exists(QString::fromStdString(path)); }
 
 } // namespace
 
@@ -71,13 +51,43 @@ std::string ScoreFileIn(std::string_view folder)
     return path.append(kScoreFileName);
 }
 
-std::string ScoreFilePath() { return locateScoreFile().path; }
+ScoreFiles ChooseScoreFiles(const ScoreFolderFacts &facts)
+{
+    const std::string inProgram = ScoreFileIn(facts.programFolder);
+    const std::string inData = facts.dataFolder.empty() ? std::string() : ScoreFileIn(facts.dataFolder);
+    // An installed copy never keeps its table beside the program; without a data folder
+    // it has nowhere to keep one.
+    if (facts.installed)
+        return {inData, inData};
+    // A portable copy keeps its table with it whenever it can.
+    if (facts.programFolderWritable || inData.empty())
+        return {inProgram, inProgram};
+    // The player's table must not seem lost when the program's folder turns read-only:
+    // it is shown until the first save carries it, ranked, into the data folder.
+    if (facts.programTableExists && !facts.dataTableExists)
+        return {inProgram, inData};
+    return {inData, inData};
+}
 
-std::string ReadIni(std::string_view section, std::string_view key)
+ScoreFiles ScoreFilesNow(bool installed)
+{
+    ScoreFolderFacts facts;
+    facts.installed = installed;
+    facts.programFolder = forms::AppPath();
+    facts.programFolderWritable = isWritableFolder(facts.programFolder);
+    facts.dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
+    facts.programTableExists = exists(ScoreFileIn(facts.programFolder));
+    facts.dataTableExists = !facts.dataFolder.empty() && exists(ScoreFileIn(facts.dataFolder));
+    return ChooseScoreFiles(facts);
+}
+
+std::string ScoreFilePath() { return ScoreFilesNow().read; }
+
+std::string ReadIniIn(std::string_view text, std::string_view section, std::string_view key)
 {
     std::array<char, 512> buffer;
     buffer.fill(' ');
-    profile::GetPrivateProfileStringA(section, key, nullptr, buffer.data(), 511, ScoreFilePath());
+    profile::getProfileString(text, section, key, nullptr, buffer.data(), 511);
     const auto end = std::find(buffer.begin(), buffer.end(), '\0');
     if (end == buffer.end())
         return {};
@@ -88,13 +98,43 @@ std::string ReadIni(std::string_view section, std::string_view key)
     return std::string(value.substr(first, value.find_last_not_of(' ') - first + 1));
 }
 
+std::optional<std::string> WriteIniIn(std::string_view text, std::string_view section, std::string_view key,
+                                      std::string_view value)
+{
+    return profile::putProfileString(text, section, key, value);
+}
+
+std::string ReadIni(std::string_view section, std::string_view key)
+{
+    return ReadIniIn(profile::loadFile(ScoreFilePath()).bytes, section, key);
+}
+
 bool WriteIni(std::string_view section, std::string_view key, std::string_view value)
 {
-    const ScoreFileLocation file = locateScoreFile();
-    // The data folder does not exist before the first write.
-    if (file.inDataFolder)
-        QDir().mkpath(QFileInfo(QString::fromStdString(file.path)).absolutePath());
-    return profile::WritePrivateProfileStringA(section, key, value, file.path);
+    return UpdateScoreFile(ScoreFilesNow(),
+                           [&](const std::string &text) { return WriteIniIn(text, section, key, value); });
+}
+
+bool UpdateScoreFile(const ScoreFiles &files,
+                     const std::function<std::optional<std::string>(const std::string &text)> &change)
+{
+    if (files.write.empty())
+        return false;
+    // The data folder does not exist before the first save.
+    QDir().mkpath(QFileInfo(QString::fromStdString(files.write)).absolutePath());
+    return profile::updateFile(files.read, files.write,
+                               [&](const profile::FileBytes &before) { return change(before.bytes); });
+}
+
+std::optional<std::string> ScoreFileTrouble()
+{
+    const std::string path = ScoreFilePath();
+    const profile::FileBytes file = profile::loadFile(path);
+    if (file.state == profile::FileBytes::State::Unreadable)
+        return "cannot read " + path + ": " + file.reason;
+    if (profile::isUtf16(file.bytes))
+        return "cannot read " + path + ": UTF-16 text is not supported";
+    return std::nullopt;
 }
 
 } // namespace modSubroutine

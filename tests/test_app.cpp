@@ -228,6 +228,24 @@ TEST_F(CommandLineRun, ScoresPrintsTheMenuLinesWithoutADisplay)
               "１位：2004年05月12日 14:03:22  HIT数:18\n２位：(なし)\n３位：(なし)\n４位：(なし)\n５位：(なし)\n");
 }
 
+// A table that exists but cannot be read is not passed off as an empty one: the lines the
+// menu would show, then the trouble on stderr, and a failing status.
+TEST_F(CommandLineRun, ScoresNamesATableItCannotRead)
+{
+    const QString table = dir.path() + "/Qorvel.ini";
+    const std::pair<QByteArray, const char *> cases[] = {
+        {QByteArray("\xFF\xFE[\0D\0a\0t\0a\0]\0", 14), "UTF-16 text is not supported"},
+        {QByteArray(16 * 1024 * 1024 + 1, ';'), "larger than 16 MiB"},
+    };
+    for (const auto &[bytes, reason] : cases) {
+        writeFile(table, bytes);
+        const Result r = run({"--scores"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out.toStdString(), "１位：(なし)\n２位：(なし)\n３位：(なし)\n４位：(なし)\n５位：(なし)\n");
+        EXPECT_EQ(r.err.toStdString(), "kestrin: cannot read " + table.toStdString() + ": " + reason + "\n");
+    }
+}
+
 TEST_F(CommandLineRun, OptionsAndMistakes)
 {
     const Result version = run({"--version"});

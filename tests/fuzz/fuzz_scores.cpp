@@ -10,7 +10,8 @@
 
 #include "app/forms/Runtime.h"
 #include "app/forms/Values.h"
-#include "scores/HiScoreMenu.h"
+#include "scores/FileReplace.h"
+#include "scores/HiScoreLines.h"
 #include "scores/PrivateProfile.h"
 #include "scores/Ranking.h"
 #include "scores/ScoreFile.h"
