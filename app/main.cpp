@@ -5,7 +5,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string>
 
+#include "app/Display.h"
 #include "app/forms/Forms.h"
 #include "app/frmBG.h"
 #include "scores/HiScoreMenu.h"
@@ -34,24 +37,6 @@ int printScores(int argc, char **argv)
     return 0;
 }
 
-// Top-level windows are placed by the program itself, which only X11 allows: on a
-// Wayland session the game runs through XWayland unless the user chose a platform.
-// Returns false when there is no display to run on.
-bool choosePlatform()
-{
-#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        return true;
-    if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "xcb");
-        return true;
-    }
-    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-#else
-    return true;
-#endif
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -70,8 +55,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "kestrin: unknown option '%s' (try --help)\n", argv[i]);
         return 2;
     }
-    if (!choosePlatform()) {
-        std::fputs("kestrin: no display found (DISPLAY is not set); start it from a desktop session\n", stderr);
+    if (const std::optional<std::string> problem = chooseDisplay({})) {
+        std::fprintf(stderr, "%s\n", problem->c_str());
         return 1;
     }
 

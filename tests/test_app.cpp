@@ -15,6 +15,11 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include <map>
+#include <optional>
+#include <string>
+
+#include "app/Display.h"
 #include "app/frmBG.h"
 #include "app/frmMenu.h"
 #include "app/frm_Version.h"
@@ -198,18 +203,21 @@ protected:
     struct Result {
         int status;
         QByteArray out, err;
+        QProcess::ExitStatus exit;
     };
-    Result run(const QStringList &args)
+    // Runs the copy with no display and no platform chosen, plus the given variables.
+    Result run(const QStringList &args, const QProcessEnvironment &extra = {})
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
         env.remove("QT_QPA_PLATFORM");
+        env.insert(extra);
         p.setProcessEnvironment(env);
         p.start(program(), args);
         EXPECT_TRUE(p.waitForFinished(20000));
-        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError(), p.exitStatus()};
     }
     QTemporaryDir dir;
 };
@@ -239,11 +247,107 @@ TEST_F(CommandLine, OptionsAndMistakes)
     EXPECT_EQ(bad.err.count('\n'), 1);
     EXPECT_THAT(bad.err.toStdString(), testing::HasSubstr("--fast"));
 
-    const Result noDisplay = run({});
-    EXPECT_EQ(noDisplay.status, 1);
-    EXPECT_EQ(noDisplay.err.count('\n'), 1);
-    EXPECT_THAT(noDisplay.err.toStdString(), testing::HasSubstr("no display"));
+}
+
+// Without a display the program says why in one line and exits with 1; Qt's X11 plugin
+// would instead abort (exit 134, a core dump) on a display it cannot open, and a Wayland
+// client cannot place the strip, so neither may be reached.
+TEST_F(CommandLine, ADisplayThatCannotBeUsedEndsTheProgramWithOneLine)
+{
+    struct Row {
+        const char *name;
+        QProcessEnvironment env;
+        std::string message;
+    };
+    auto with = [](std::initializer_list<std::pair<QString, QString>> vars) {
+        QProcessEnvironment env;
+        for (const auto &[key, value] : vars)
+            env.insert(key, value);
+        return env;
+    };
+    const Row rows[] = {
+        {"unset", with({}), "kestrin: no display found (DISPLAY is not set); start it from a desktop session"},
+        {"stale", with({{"DISPLAY", ":4091"}}), "kestrin: cannot open display :4091"},
+        {"refused", with({{"DISPLAY", "127.0.0.1:4091"}}), "kestrin: cannot open display 127.0.0.1:4091"},
+        {"Wayland only", with({{"WAYLAND_DISPLAY", "wayland-4091"}}), "XWayland"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        const Result result = run({}, row.env);
+        EXPECT_EQ(result.exit, QProcess::NormalExit) << "no crash, no core dump";
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err.count('\n'), 1) << result.err.toStdString();
+        EXPECT_THAT(result.err.toStdString(), testing::HasSubstr(row.message));
+    }
     EXPECT_FALSE(QFile::exists(dir.path() + "/Qorvel.ini")) << "nothing is written";
+}
+
+// --- Choosing the display before Qt starts --------------------------------------------------
+
+// Sets environment variables for one test and puts the old values back afterwards.
+class ScopedEnvironment {
+public:
+    void set(const char *name, const char *value)
+    {
+        if (!saved.count(name))
+            saved[name] = qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
+        if (value)
+            qputenv(name, value);
+        else
+            qunsetenv(name);
+    }
+    ~ScopedEnvironment()
+    {
+        for (const auto &[name, value] : saved) {
+            if (value)
+                qputenv(name.c_str(), *value);
+            else
+                qunsetenv(name.c_str());
+        }
+    }
+
+private:
+    std::map<std::string, std::optional<QByteArray>> saved;
+};
+
+// A platform the user chose is kept; otherwise the X display (the named one before
+// DISPLAY) must answer, and a Wayland display alone is refused rather than used.
+TEST(DisplayChoice, KeepsTheUsersPlatformAndRefusesWhatCannotBeUsed)
+{
+    struct Row {
+        const char *name;
+        const char *platform, *display, *wayland;
+        std::string named;
+        std::optional<std::string> message; // nothing: the program goes on
+        const char *platformAfter;
+    };
+    const Row rows[] = {
+        {"offscreen chosen", "offscreen", nullptr, "wayland-0", "", std::nullopt, "offscreen"},
+        {"native Wayland chosen", "wayland", nullptr, "wayland-0", "", std::nullopt, "wayland"},
+        {"nothing", nullptr, nullptr, nullptr, "", "kestrin: no display found (DISPLAY is not set); start it from a desktop session", nullptr},
+        {"stale DISPLAY", nullptr, ":4092", "wayland-0", "", "kestrin: cannot open display :4092", nullptr},
+        {"X11 chosen, stale DISPLAY", "xcb", ":4092", nullptr, "", "kestrin: cannot open display :4092", "xcb"},
+        {"named display first", nullptr, ":4092", nullptr, ":4093", "kestrin: cannot open display :4093", nullptr},
+        {"named display alone", nullptr, nullptr, nullptr, ":4093", "kestrin: cannot open display :4093", nullptr},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        ScopedEnvironment env;
+        env.set("QT_QPA_PLATFORM", row.platform);
+        env.set("DISPLAY", row.display);
+        env.set("WAYLAND_DISPLAY", row.wayland);
+        EXPECT_EQ(chooseDisplay(row.named), row.message);
+        EXPECT_EQ(qgetenv("QT_QPA_PLATFORM"), QByteArray(row.platformAfter));
+    }
+
+    ScopedEnvironment env;
+    env.set("QT_QPA_PLATFORM", nullptr);
+    env.set("DISPLAY", nullptr);
+    env.set("WAYLAND_DISPLAY", "wayland-0");
+    const std::optional<std::string> waylandOnly = chooseDisplay({});
+    ASSERT_TRUE(waylandOnly);
+    EXPECT_THAT(*waylandOnly, testing::AllOf(testing::StartsWith("kestrin: "), testing::HasSubstr("XWayland")));
+    EXPECT_FALSE(qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) << "no platform is forced on a refusal";
 }
 
 } // namespace
