@@ -5,6 +5,10 @@
 #include <QByteArray>
 #include <QtGlobal>
 
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
 #ifdef KESTRIN_HAVE_XCB
 #include <xcb/xcb.h>
 #endif
@@ -12,18 +16,55 @@
 namespace {
 
 #ifdef KESTRIN_HAVE_XCB
-// Opens and closes a connection: the only sure way to know the server takes us
-// (it may be gone, refuse us, or want credentials we do not have).
+// The connection that showed the display answers. It stays open until Qt has its own: an X
+// server with no other client resets when its last one leaves, and refuses connections
+// meanwhile, so closing it first could make Qt's connection fail (and Qt then aborts).
+xcb_connection_t *g_probe = nullptr;
+
+void closeProbe()
+{
+    if (g_probe)
+        xcb_disconnect(g_probe);
+    g_probe = nullptr;
+}
+
+// Connecting is the only sure way to know the server takes us (it may be gone, refuse us,
+// or want credentials we do not have).
 bool canOpenXDisplay(const std::string &name)
 {
-    xcb_connection_t *connection = xcb_connect(name.c_str(), nullptr);
-    const bool open = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    return open;
+    closeProbe();
+    g_probe = xcb_connect(name.c_str(), nullptr);
+    if (xcb_connection_has_error(g_probe) == 0)
+        return true;
+    closeProbe();
+    return false;
 }
 #endif
 
+// Set while a DisplayLossGuard lives: an exit() then comes from inside the event loop.
+std::atomic<bool> g_loopRunning = false;
+
+void endAtOnceIfTheLoopIsRunning()
+{
+    if (!g_loopRunning)
+        return;
+    std::fflush(nullptr);
+    std::_Exit(EXIT_FAILURE);
+}
+
 } // namespace
+
+DisplayLossGuard::DisplayLossGuard()
+{
+    // Handlers registered now run before the destructors of statics built earlier.
+    static const bool registered = std::atexit(endAtOnceIfTheLoopIsRunning) == 0;
+    g_loopRunning = registered;
+#ifdef KESTRIN_HAVE_XCB
+    closeProbe();
+#endif
+}
+
+DisplayLossGuard::~DisplayLossGuard() { g_loopRunning = false; }
 
 std::optional<std::string> chooseDisplay(const std::string &displayName)
 {

@@ -61,6 +61,7 @@ int main(int argc, char **argv)
     }
 
     QApplication app(argc, argv);
+    const DisplayLossGuard guard;
     QApplication::setApplicationName("kestrin");
 
     frmBG &strip = forms::Default<frmBG>();

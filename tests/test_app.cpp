@@ -12,7 +12,9 @@
 #include <QPointer>
 #include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QWidget>
 
 #include <map>
@@ -280,6 +282,46 @@ TEST_F(CommandLine, ADisplayThatCannotBeUsedEndsTheProgramWithOneLine)
         EXPECT_THAT(result.err.toStdString(), testing::HasSubstr(row.message));
     }
     EXPECT_FALSE(QFile::exists(dir.path() + "/Qorvel.ini")) << "nothing is written";
+}
+
+// Losing the display while the game runs (the X server ends, XWayland crashes) ends the
+// program with status 1: Qt's X11 plugin calls exit(), and the windows kept in static
+// storage must not then be destroyed after Qt's own globals (a crash and a core dump).
+TEST_F(CommandLine, LosingTheDisplayWhileRunningEndsTheProgramWithStatusOne)
+{
+    if (QStandardPaths::findExecutable("Xvfb").isEmpty() || QStandardPaths::findExecutable("xdotool").isEmpty())
+        GTEST_SKIP() << "Xvfb and xdotool are needed";
+    QProcess server;
+    server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
+    ASSERT_TRUE(server.waitForReadyRead(10000)) << "Xvfb did not start";
+    const QString display = ":" + QString::fromLatin1(server.readAllStandardOutput()).trimmed();
+
+    QProcess game;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    env.insert("DISPLAY", display);
+    game.setProcessEnvironment(env);
+    game.start(program(), {});
+    ASSERT_TRUE(game.waitForStarted());
+    bool shown = false;
+    for (int i = 0; i < 100 && !shown && game.state() == QProcess::Running; ++i) {
+        QProcess search;
+        search.setProcessEnvironment(env);
+        search.start("xdotool", {"search", "--onlyvisible", "--pid", QString::number(game.processId())});
+        search.waitForFinished(5000);
+        shown = !search.readAllStandardOutput().trimmed().isEmpty();
+        if (!shown)
+            QThread::msleep(100);
+    }
+    ASSERT_TRUE(shown) << "the strip never showed on " << display.toStdString() << " (state " << game.state()
+                       << ", exit " << game.exitCode() << "): " << game.readAllStandardError().toStdString();
+
+    server.terminate();
+    ASSERT_TRUE(server.waitForFinished(10000));
+    ASSERT_TRUE(game.waitForFinished(10000));
+    EXPECT_EQ(game.exitStatus(), QProcess::NormalExit) << "no crash, no core dump";
+    EXPECT_EQ(game.exitCode(), 1);
 }
 
 // --- Choosing the display before Qt starts --------------------------------------------------
