@@ -8,6 +8,8 @@ packages=(
     libgtest-dev libgmock-dev
     fonts-ipafont
     xvfb xauth xdotool x11-utils imagemagick openbox
+    python3 python3-pil
+    weston sway xwayland grim x11-xserver-utils
     clang libclang-rt-14-dev
 )
 

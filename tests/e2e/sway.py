@@ -1,0 +1,59 @@
+"""The strip on sway through XWayland. sway tiles ordinary X windows and centres floating
+ones, whatever place they ask for; the one line of configuration below, which a user adds
+to sway's config, floats the strip and stands it on the bottom of the output's usable area
+(above a bottom bar). The version dialog and the message boxes are dialogs, which the
+rule leaves alone.
+
+Parameters: rule=yes|no (the line in sway's config or not), bar=bottom|none, size=WxH.
+"""
+
+import json
+
+import compositors
+
+RULE = ('for_window [class="kestrin" window_type="normal"] '
+        'floating enable, move position 0 px 100 ppt, move up 64 px')
+BAR = ["bar {", "    position bottom", "    status_command while date; do sleep 60; done", "}"]
+
+
+def record(session, params):
+    width, height = (int(v) for v in params.get("size", "1280x720").split("x"))
+    rule = params.get("rule", "yes") == "yes"
+    bar = params.get("bar", "none") == "bottom"
+    session.fact("rule", rule)
+    session.fact("bar", bar)
+    session.start_sway(width, height, ([RULE] if rule else []) + (BAR if bar else []))
+    if bar:
+        # swaybar takes its place on the output once it has drawn itself.
+        compositors.wait_until(lambda: _usable_area(session)[3] < height, 5)
+    session.fact("work_area", _usable_area(session))
+    compositors.record_strip(session, on_shown=lambda s: s.fact("sway_holds_strip_as", _strip_node(s)))
+
+
+def _usable_area(session):
+    """The focused workspace's rectangle: the output less its bars."""
+    workspaces = json.loads(session.swaymsg("-t", "get_workspaces") or "[]")
+    rect = next((w["rect"] for w in workspaces if w.get("focused")), None)
+    return [rect["x"], rect["y"], rect["width"], rect["height"]] if rect else None
+
+
+def _strip_node(session):
+    """How sway holds the strip: "floating_con" or "con" (tiled), and its rectangle."""
+    def walk(node):
+        if (node.get("window_properties") or {}).get("class") == "kestrin":
+            yield node
+        for child in node.get("nodes", []) + node.get("floating_nodes", []):
+            yield from walk(child)
+    tree = json.loads(session.swaymsg("-t", "get_tree") or "{}")
+    node = next(walk(tree), None)
+    return {"type": node["type"], "rect": node["rect"]} if node else None
+
+
+class Checks(compositors.StripChecks):
+
+    def test_output_shows_the_whole_strip(self):
+        try:
+            share = compositors.output_shows(self, self.fact("strip"))
+        except AssertionError:
+            self.skipTest("no screenshot of sway's output (grim is not installed)")
+        self.assertGreater(share, 0.99, "share of the strip's pixels sway's output shows")
