@@ -41,12 +41,12 @@ bool canOpenXDisplay(const std::string &name)
 }
 #endif
 
-// Set while a DisplayLossGuard lives: an exit() then comes from inside the event loop.
-std::atomic<bool> g_loopRunning = false;
+// Set while a DisplayLossGuard lives: an exit() then comes from inside Qt, not from main().
+std::atomic<bool> g_guarded = false;
 
-void endAtOnceIfTheLoopIsRunning()
+void endAtOnceWhileGuarded()
 {
-    if (!g_loopRunning)
+    if (!g_guarded)
         return;
     std::fflush(nullptr);
     std::_Exit(EXIT_FAILURE);
@@ -57,14 +57,14 @@ void endAtOnceIfTheLoopIsRunning()
 DisplayLossGuard::DisplayLossGuard()
 {
     // Handlers registered now run before the destructors of statics built earlier.
-    static const bool registered = std::atexit(endAtOnceIfTheLoopIsRunning) == 0;
-    g_loopRunning = registered;
+    static const bool registered = std::atexit(endAtOnceWhileGuarded) == 0;
+    g_guarded = registered;
 #ifdef KESTRIN_HAVE_XCB
     closeProbe();
 #endif
 }
 
-DisplayLossGuard::~DisplayLossGuard() { g_loopRunning = false; }
+DisplayLossGuard::~DisplayLossGuard() { g_guarded = false; }
 
 std::optional<std::string> chooseDisplay(const std::string &displayName)
 {

@@ -12,8 +12,8 @@
 // unless the user chose another platform in QT_QPA_PLATFORM.
 std::optional<std::string> chooseDisplay(const std::string &displayName);
 
-// Held by main() from the moment the QApplication exists (it also lets go of the
-// connection chooseDisplay opened, which is held until then). When the connection to the display breaks
+// Held by main() from the moment the QApplication exists; it also lets go of the connection
+// chooseDisplay opened, which is held until then. When the connection to the display breaks
 // (the X server ended, XWayland crashed), Qt's X11 plugin ends the process with exit(1)
 // from inside the event loop; the windows the program keeps in static storage would then
 // be destroyed after Qt's own globals, which crashes. While a guard lives, such an exit

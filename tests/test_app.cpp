@@ -248,7 +248,6 @@ TEST_F(CommandLine, OptionsAndMistakes)
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(bad.err.count('\n'), 1);
     EXPECT_THAT(bad.err.toStdString(), testing::HasSubstr("--fast"));
-
 }
 
 // Without a display the program says why in one line and exits with 1; Qt's X11 plugin
