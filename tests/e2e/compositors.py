@@ -357,8 +357,8 @@ def _tail(path, chars=400):
 def record_strip(session, input_works=True, on_shown=None):
     """Starts the program and records the strip: its place, its pixels on the X side and on
     the compositor's output, the menu on a right press, and Exit chosen from it (where
-    input can be sent: input_works=False leaves the last two out). on_shown(session) records
-    what else the scenario wants to know while the strip is up."""
+    input can be sent: input_works=False leaves the last two out). on_shown(session, program)
+    records what else the scenario wants to know while the strip is up."""
     program = session.start_program()
     window = session.wait_window(program)
     # Give the compositor the moment it takes to place the window.
@@ -371,7 +371,7 @@ def record_strip(session, input_works=True, on_shown=None):
     session.save_image("strip_pixels", pixels)
     session.save_image("output", session.screenshot())
     if on_shown:
-        on_shown(session)
+        on_shown(session, program)
 
     session.fact("input_works", input_works)
     if not input_works:
