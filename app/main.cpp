@@ -6,10 +6,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "app/Display.h"
 #include "app/forms/Form.h"
 #include "app/frmBG.h"
 #include "scores/HiScoreLines.h"
@@ -66,24 +68,6 @@ int printScores(int argc, char **argv)
     return 0;
 }
 
-// Top-level windows are placed by the program itself, which only X11 allows: on a
-// Wayland session the game runs through XWayland unless the user chose a platform.
-// Returns false when there is no display to run on.
-bool choosePlatform()
-{
-#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        return true;
-    if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "xcb");
-        return true;
-    }
-    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-#else
-    return true;
-#endif
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -104,18 +88,17 @@ int main(int argc, char **argv)
     case CommandLine::Action::Play:
         break;
     }
-    // Qt reads -platform and -display from argv itself; the environment says the same so
-    // that the platform choice below sees them.
+    // Qt reads -platform and -display from argv itself; the platform goes into the
+    // environment too, so that the display check below sees it.
     if (!line.platform.empty())
         qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(line.platform));
-    if (!line.display.empty())
-        qputenv("DISPLAY", QByteArray::fromStdString(line.display));
-    if (!choosePlatform()) {
-        std::fputs("kestrin: no display found (DISPLAY is not set); start it from a desktop session\n", stderr);
+    if (const std::optional<std::string> problem = chooseDisplay(line.display)) {
+        std::fprintf(stderr, "%s\n", problem->c_str());
         return 1;
     }
 
     QApplication app(argc, argv);
+    const DisplayLossGuard guard;
     QApplication::setApplicationName("kestrin");
 
     frmBG &strip = forms::Default<frmBG>();

@@ -12,10 +12,17 @@
 #include <QPointer>
 #include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QWidget>
 
+#include <map>
+#include <optional>
+#include <string>
+
 #include "app/CommandLine.h"
+#include "app/Display.h"
 #include "app/frmBG.h"
 #include "app/frmMenu.h"
 #include "app/frm_Version.h"
@@ -199,18 +206,21 @@ protected:
     struct Result {
         int status;
         QByteArray out, err;
+        QProcess::ExitStatus exit;
     };
-    Result run(const QStringList &args)
+    // Runs the copy with no display and no platform chosen, plus the given variables.
+    Result run(const QStringList &args, const QProcessEnvironment &extra = {})
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
         env.remove("QT_QPA_PLATFORM");
+        env.insert(extra);
         p.setProcessEnvironment(env);
         p.start(program(), args);
         EXPECT_TRUE(p.waitForFinished(20000));
-        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError(), p.exitStatus()};
     }
     QTemporaryDir dir;
 };
@@ -339,6 +349,154 @@ TEST(ParseCommandLine, SaysWhatToDo)
         EXPECT_EQ(line.display, c.display) << shown;
         EXPECT_EQ(line.error, c.error) << shown;
     }
+}
+
+// Without a display the program says why in one line and exits with 1; Qt's X11 plugin
+// would instead abort (exit 134, a core dump) on a display it cannot open, and a Wayland
+// client cannot place the strip, so neither may be reached.
+TEST_F(CommandLineRun, ADisplayThatCannotBeUsedEndsTheProgramWithOneLine)
+{
+    struct Row {
+        const char *name;
+        QProcessEnvironment env;
+        std::string message;
+    };
+    auto with = [](std::initializer_list<std::pair<QString, QString>> vars) {
+        QProcessEnvironment env;
+        for (const auto &[key, value] : vars)
+            env.insert(key, value);
+        return env;
+    };
+    const Row rows[] = {
+        {"unset", with({}), "kestrin: no display found (DISPLAY is not set); start it from a desktop session"},
+        {"stale", with({{"DISPLAY", ":4091"}}), "kestrin: cannot open display :4091"},
+        {"refused", with({{"DISPLAY", "127.0.0.1:4091"}}), "kestrin: cannot open display 127.0.0.1:4091"},
+        {"Wayland only", with({{"WAYLAND_DISPLAY", "wayland-4091"}}), "XWayland"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        const Result result = run({}, row.env);
+        EXPECT_EQ(result.exit, QProcess::NormalExit) << "no crash, no core dump";
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err.count('\n'), 1) << result.err.toStdString();
+        EXPECT_THAT(result.err.toStdString(), testing::HasSubstr(row.message));
+    }
+    const Result named = run({"-display", ":4091"}, QProcessEnvironment());
+    EXPECT_EQ(named.exit, QProcess::NormalExit);
+    EXPECT_EQ(named.status, 1);
+    EXPECT_EQ(named.err.toStdString(), "kestrin: cannot open display :4091\n") << "the display given with -display";
+    EXPECT_FALSE(QFile::exists(dir.path() + "/Qorvel.ini")) << "nothing is written";
+}
+
+// Losing the display while the game runs (the X server ends, XWayland crashes) ends the
+// program with status 1: Qt's X11 plugin calls exit(), and the windows kept in static
+// storage must not then be destroyed after Qt's own globals (a crash and a core dump).
+TEST_F(CommandLineRun, LosingTheDisplayWhileRunningEndsTheProgramWithStatusOne)
+{
+    if (QStandardPaths::findExecutable("Xvfb").isEmpty() || QStandardPaths::findExecutable("xdotool").isEmpty())
+        GTEST_SKIP() << "Xvfb and xdotool are needed";
+    QProcess server;
+    // -noreset: the polls below connect and leave; a server that resets when its last client
+    // leaves would refuse the program's connection while it does.
+    server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset"});
+    ASSERT_TRUE(server.waitForReadyRead(10000)) << "Xvfb did not start";
+    const QString display = ":" + QString::fromLatin1(server.readAllStandardOutput()).trimmed();
+
+    QProcess game;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    env.insert("DISPLAY", display);
+    game.setProcessEnvironment(env);
+    game.start(program(), {});
+    ASSERT_TRUE(game.waitForStarted());
+    bool shown = false;
+    // A loaded machine may take a while to start the program.
+    for (int i = 0; i < 300 && !shown && game.state() == QProcess::Running; ++i) {
+        QProcess search;
+        search.setProcessEnvironment(env);
+        search.start("xdotool", {"search", "--onlyvisible", "--pid", QString::number(game.processId())});
+        search.waitForFinished(5000);
+        shown = !search.readAllStandardOutput().trimmed().isEmpty();
+        if (!shown)
+            QThread::msleep(100);
+    }
+    ASSERT_TRUE(shown) << "the strip never showed on " << display.toStdString() << " (state " << game.state()
+                       << ", exit " << game.exitCode() << "): " << game.readAllStandardError().toStdString();
+
+    server.terminate();
+    ASSERT_TRUE(server.waitForFinished(10000));
+    ASSERT_TRUE(game.waitForFinished(10000));
+    EXPECT_EQ(game.exitStatus(), QProcess::NormalExit) << "no crash, no core dump";
+    EXPECT_EQ(game.exitCode(), 1);
+}
+
+// --- Choosing the display before Qt starts --------------------------------------------------
+
+// Sets environment variables for one test and puts the old values back afterwards.
+class ScopedEnvironment {
+public:
+    void set(const char *name, const char *value)
+    {
+        if (!saved.count(name))
+            saved[name] = qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
+        if (value)
+            qputenv(name, value);
+        else
+            qunsetenv(name);
+    }
+    ~ScopedEnvironment()
+    {
+        for (const auto &[name, value] : saved) {
+            if (value)
+                qputenv(name.c_str(), *value);
+            else
+                qunsetenv(name.c_str());
+        }
+    }
+
+private:
+    std::map<std::string, std::optional<QByteArray>> saved;
+};
+
+// A platform the user chose is kept; otherwise the X display (the named one before
+// DISPLAY) must answer, and a Wayland display alone is refused rather than used.
+TEST(DisplayChoice, KeepsTheUsersPlatformAndRefusesWhatCannotBeUsed)
+{
+    struct Row {
+        const char *name;
+        const char *platform, *display, *wayland;
+        std::string named;
+        std::optional<std::string> message; // nothing: the program goes on
+        const char *platformAfter;
+    };
+    const Row rows[] = {
+        {"offscreen chosen", "offscreen", nullptr, "wayland-0", "", std::nullopt, "offscreen"},
+        {"native Wayland chosen", "wayland", nullptr, "wayland-0", "", std::nullopt, "wayland"},
+        {"nothing", nullptr, nullptr, nullptr, "", "kestrin: no display found (DISPLAY is not set); start it from a desktop session", nullptr},
+        {"stale DISPLAY", nullptr, ":4092", "wayland-0", "", "kestrin: cannot open display :4092", nullptr},
+        {"X11 chosen, stale DISPLAY", "xcb", ":4092", nullptr, "", "kestrin: cannot open display :4092", "xcb"},
+        {"named display first", nullptr, ":4092", nullptr, ":4093", "kestrin: cannot open display :4093", nullptr},
+        {"named display alone", nullptr, nullptr, nullptr, ":4093", "kestrin: cannot open display :4093", nullptr},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        ScopedEnvironment env;
+        env.set("QT_QPA_PLATFORM", row.platform);
+        env.set("DISPLAY", row.display);
+        env.set("WAYLAND_DISPLAY", row.wayland);
+        EXPECT_EQ(chooseDisplay(row.named), row.message);
+        EXPECT_EQ(qgetenv("QT_QPA_PLATFORM"), QByteArray(row.platformAfter));
+    }
+
+    ScopedEnvironment env;
+    env.set("QT_QPA_PLATFORM", nullptr);
+    env.set("DISPLAY", nullptr);
+    env.set("WAYLAND_DISPLAY", "wayland-0");
+    const std::optional<std::string> waylandOnly = chooseDisplay({});
+    ASSERT_TRUE(waylandOnly);
+    EXPECT_THAT(*waylandOnly, testing::AllOf(testing::StartsWith("kestrin: "), testing::HasSubstr("XWayland")));
+    EXPECT_FALSE(qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) << "no platform is forced on a refusal";
 }
 
 } // namespace

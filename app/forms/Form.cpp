@@ -26,16 +26,17 @@ namespace forms {
 
 namespace {
 
+// Like the default instances themselves, never destroyed at exit (see detail::defaultSlot).
 std::vector<std::function<void()>> &defaultInstances()
 {
-    static std::vector<std::function<void()>> destroyers;
-    return destroyers;
+    static auto *destroyers = new std::vector<std::function<void()>>;
+    return *destroyers;
 }
 
 std::vector<std::unique_ptr<Form>> &adoptedForms()
 {
-    static std::vector<std::unique_ptr<Form>> forms;
-    return forms;
+    static auto *forms = new std::vector<std::unique_ptr<Form>>;
+    return *forms;
 }
 
 } // namespace

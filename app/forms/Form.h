@@ -70,10 +70,12 @@ namespace detail {
 void registerDefaultInstance(std::function<void()> destroy);
 void adopt(std::unique_ptr<Form> form);
 
+// Never destroyed at exit: windows go with DestroyDefaultInstances while Qt is still there,
+// not after it (an exit() from inside Qt, say when the display is lost).
 template <class F> std::unique_ptr<F> &defaultSlot()
 {
-    static std::unique_ptr<F> slot;
-    return slot;
+    static auto *slot = new std::unique_ptr<F>;
+    return *slot;
 }
 } // namespace detail
 
