@@ -1,6 +1,7 @@
 #include "game/Game.h"
 
 #include "burst/modBarn.h"
+#include "app/forms/Platform.h"
 #include "app/forms/Values.h"
 #include "app/frmBG.h"
 #include "app/frmMenu.h"
@@ -123,10 +124,9 @@ void PlatePressed()
     // Hiding the plate also ends the press's implicit mouse grab, so presses during the
     // burst reach the strip.
     bg.SARA.setVisible(false);
-    // The strip's position comes from its own fields, not from the window system.
-    const float x = bg.SARA.Left() + bg.Left();
-    const float y = bg.SARA.Top() + bg.Top();
-    modBarn::Burst(x, y);
+    // Where the strip really is: a window manager may have moved it from where it was put.
+    const forms::TwipsPoint strip = forms::ScreenOrigin(bg);
+    modBarn::Burst(bg.SARA.Left() + strip.x, bg.SARA.Top() + strip.y);
     Game.PlateHit = true;
     Game.HitCount = Game.HitCount + 1;
 }

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QMoveEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
@@ -140,6 +141,22 @@ protected:
     {
         event->ignore();
         form_.closedByUser();
+    }
+
+    void moveEvent(QMoveEvent *event) override
+    {
+        ControlWidget::moveEvent(event);
+        form_.movedByWindowSystem();
+    }
+
+    void changeEvent(QEvent *event) override
+    {
+        ControlWidget::changeEvent(event);
+        // A minimised modal dialog would leave the strip frozen with nothing to bring the
+        // dialog back (it has no taskbar button): it comes straight back instead. Some
+        // window managers offer minimising whatever the window's hints say.
+        if (event->type() == QEvent::WindowStateChange && form_.style_ == FormStyle::Dialog && isMinimized())
+            QMetaObject::invokeMethod(this, [this] { showNormal(); }, Qt::QueuedConnection);
     }
 
     void keyPressEvent(QKeyEvent *event) override
@@ -341,10 +358,29 @@ void Form::PaintPicture(const Picture &picture, float x1, float y1, float width1
 
 void Form::place()
 {
-    // Particles move every frame: a shown one goes straight to the window system.
+    // Particles move every frame: a shown one goes straight to the window system, which
+    // also keeps it above the other windows.
     const bool sameSize = widget_->size() == QSize(toPx(width_), toPx(height_));
-    if (style_ == FormStyle::Particle && sameSize && MoveNativeWindow(widget_, toPx(left_), toPx(top_)))
+    if (style_ == FormStyle::Particle && sameSize && MoveNativeWindowAbove(widget_, toPx(left_), toPx(top_)))
         return;
+    if (style_ == FormStyle::Strip) {
+        // Equal least and greatest sizes: window managers offer no resizing or maximising.
+        widget_->setFixedSize(toPx(width_), toPx(height_));
+        putBacks_ = 0;
+    }
+    Control::place();
+}
+
+void Form::movedByWindowSystem()
+{
+    // A window manager that moves the strip anyway gets it put back a few times, then
+    // is left alone rather than fought.
+    constexpr int kMaxPutBacks = 3;
+    if (style_ != FormStyle::Strip || !visible_ || putBacks_ >= kMaxPutBacks)
+        return;
+    if (widget_->geometry().topLeft() == QPoint(toPx(left_), toPx(top_)))
+        return;
+    ++putBacks_;
     Control::place();
 }
 
@@ -373,13 +409,19 @@ void Form::Show()
     loaded_ = true;
     if (!shownOnce_) {
         shownOnce_ = true;
+        // The dialog goes where the strip goes, so the strip is never left frozen behind
+        // a modal window on another desktop.
         if (style_ == FormStyle::Strip || style_ == FormStyle::Dialog) {
             widget_->winId();
-            SetSkipTaskbar(widget_);
+            SetDesktopStates(widget_);
         }
     }
+    // Before the map, for the window manager taking the window; after it, since Qt
+    // writes its own hints while showing.
+    SetMotifHints(widget_, style_);
     visible_ = true;
     widget_->show();
+    SetMotifHints(widget_, style_);
 }
 
 void Form::setVisible(bool visible)
@@ -396,8 +438,9 @@ void Form::ShowModal()
 {
     widget_->setWindowModality(Qt::ApplicationModal);
     Show();
-    // Centred on the screen with its frame, as far as the window system has told it yet.
-    const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    // Centred on the whole screen with its frame, as far as the window system has told it
+    // yet; panels do not shift it.
+    const QPoint screenCentre = QGuiApplication::primaryScreen()->geometry().center();
     widget_->move(widget_->pos() + screenCentre - widget_->frameGeometry().center());
     if (hooks().showModal)
         hooks().showModal(*this);

@@ -82,6 +82,7 @@ public:
     float Height() const { return height_; }
     // Moves; the size stays.
     void Move(float left, float top);
+    // Moves and resizes; a strip form also takes the new size as its fixed size.
     void Move(float left, float top, float width, float height);
     void setWidth(float width);
     void setHeight(float height);
@@ -132,9 +133,9 @@ class Menu;
 
 // How a top-level window looks and behaves towards the window manager.
 enum class FormStyle {
-    Strip,    // borderless, no taskbar button, ordinary stacking
+    Strip,    // borderless, fixed, on every desktop, no taskbar button, ordinary stacking
     Particle, // borderless, above all others, never takes focus or clicks
-    Dialog,   // fixed dialog with a close box, no taskbar button
+    Dialog,   // fixed dialog offering only its close box, no taskbar button
     Hidden,   // never shown
 };
 
@@ -172,12 +173,15 @@ protected:
 
 private:
     void closedByUser();
+    // Puts a strip that something else moved back in its place, a few times at most.
+    void movedByWindowSystem();
     FormStyle style_;
     std::string caption_;
     Color backColor_ = vbButtonFace;
     std::unique_ptr<QImage> surface_;
     bool loaded_ = true;
     bool shownOnce_ = false;
+    int putBacks_ = 0; // put-backs since the program last placed the strip
     std::function<void()> quitModal_;
     friend class FormWidget;
 };

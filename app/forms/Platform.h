@@ -1,6 +1,7 @@
 #pragma once
 // Stand-ins for the few window-system functions the program calls directly:
-// region outlines for shaped windows, topmost placement and the work area.
+// region outlines for shaped windows, topmost placement, the work area and the hints
+// that tell a window manager how to treat the program's windows.
 
 #include <cstdint>
 #include <memory>
@@ -49,11 +50,39 @@ int WorkAreaBottomPx();
 // program: the cheapest way to recolour a window. False where that is not available.
 bool SetNativeBackground(HWND window, Color color);
 
-// Moves a shown top-level window straight through the window system (pixels), without
-// the window-manager hints Qt rewrites on every move. False where that is not available.
-bool MoveNativeWindow(HWND window, int x, int y);
+// A logical pixel coordinate in the window system's device pixels, at the window's
+// device-pixel ratio, on a screen whose edge `origin` is the same in both; rounded as Qt
+// rounds its own conversions, so direct requests agree with Qt's placement.
+int toDevicePixels(int logical, double ratio, int origin);
+// The reverse: a device pixel coordinate in logical pixels.
+int fromDevicePixels(int device, double ratio, int origin);
 
-// Keeps a top-level window off the taskbar and pager; call before it is first shown.
-void SetSkipTaskbar(HWND window);
+// Moves a shown top-level window (logical pixels) and stacks it above every other window,
+// in one request straight to the window system, without the window-manager hints Qt
+// rewrites on every move. False where that is not available.
+bool MoveNativeWindowAbove(HWND window, int x, int y);
+
+// Where the form's client area starts on the screen, as the window system has it (a
+// window manager may have moved the window); the form's own fields where no window
+// system answers.
+struct TwipsPoint {
+    float x = 0, y = 0;
+};
+TwipsPoint ScreenOrigin(const Form &form);
+
+// Keeps a top-level window off the taskbar and pager and puts it on every virtual
+// desktop; call before it is first shown.
+void SetDesktopStates(HWND window);
+
+// The window-manager functions and decorations a window offers (the _MOTIF_WM_HINTS
+// property), by the program's window styles.
+struct MotifHints {
+    std::uint32_t flags = 0, functions = 0, decorations = 0, inputMode = 0, status = 0;
+};
+MotifHints motifHintsFor(FormStyle style);
+// Writes the style's functions and decorations over the ones Qt derives from the window
+// flags, which cannot forbid moving or resizing. Qt rewrites the property when it shows a
+// window, so call it before and after each show.
+void SetMotifHints(HWND window, FormStyle style);
 
 } // namespace forms

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+class QWidget;
+
 namespace forms {
 
 class Form;
@@ -28,6 +30,9 @@ struct Hooks {
     std::function<void(Menu &menu)> popupMenu;         // replaces the popup's modal loop
     std::function<void(Form &form)> showModal;         // runs while a modal form is shown
     std::function<std::string()> appPath;              // the executable's folder
+    // A shown window's move that also stacks it above all others (logical pixels);
+    // false leaves the move to Qt.
+    std::function<bool(QWidget *window, int x, int y)> moveAbove;
 };
 
 // The hooks in force; assign members to replace them.
