@@ -107,7 +107,7 @@ TEST_F(Shell, TheVersionDialogIsModalCentredAndNewEachTime)
         EXPECT_TRUE(dialog.hWnd()->isVisible());
         EXPECT_EQ(dialog.hWnd()->windowModality(), Qt::ApplicationModal);
         EXPECT_EQ(dialog.hWnd()->windowTitle().toStdString(), "バージョン情報");
-        const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+        const QPoint screenCentre = QGuiApplication::primaryScreen()->geometry().center();
         EXPECT_LE((dialog.hWnd()->frameGeometry().center() - screenCentre).manhattanLength(), 1);
         if (dialogs.size() == 1) {
             dialog.Command1.press(); // OK
@@ -125,6 +125,22 @@ TEST_F(Shell, TheVersionDialogIsModalCentredAndNewEachTime)
     ASSERT_EQ(dialogs.size(), 2u);
     EXPECT_TRUE(dialogs[1].isNull());
     EXPECT_FALSE(forms::IsLoaded<frm_Version>());
+}
+
+// A minimised modal dialog would freeze the strip with no taskbar button to bring it back.
+TEST_F(Shell, AMinimisedVersionDialogComesStraightBack)
+{
+    bool restored = false;
+    desktop.onModal = [&](forms::Form &form) {
+        form.hWnd()->showMinimized();
+        desktop.pump();
+        desktop.pump();
+        restored = !form.hWnd()->isMinimized() && form.hWnd()->isVisible();
+        form.Unload();
+    };
+    desktop.onPopup = [&](forms::Menu &) { forms::Default<frmMenu>().mver.Click(); };
+    rightPress(bg.hWnd()->mapToGlobal(QPoint(100, 30)));
+    EXPECT_TRUE(restored);
 }
 
 // Exit ends the process at once from wherever the menu was opened and writes nothing:
