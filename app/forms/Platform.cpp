@@ -119,7 +119,13 @@ int fromDevicePixels(int device, double ratio, int origin)
     return origin + qRound((device - origin) / ratio);
 }
 
+#ifdef KESTRIN_HAVE_XCB
 namespace {
+
+// The _MOTIF_WM_HINTS property: which functions and decorations a window manager offers.
+struct MotifHints {
+    std::uint32_t flags = 0, functions = 0, decorations = 0, inputMode = 0, status = 0;
+};
 
 // _MOTIF_WM_HINTS bits, as window managers read them.
 constexpr std::uint32_t kMwmHintsFunctions = 1;
@@ -128,8 +134,6 @@ constexpr std::uint32_t kMwmFuncMove = 4;
 constexpr std::uint32_t kMwmFuncClose = 32;
 constexpr std::uint32_t kMwmDecorBorder = 2;
 constexpr std::uint32_t kMwmDecorTitle = 8;
-
-} // namespace
 
 MotifHints motifHintsFor(FormStyle style)
 {
@@ -153,9 +157,6 @@ MotifHints motifHintsFor(FormStyle style)
     }
     return hints;
 }
-
-#ifdef KESTRIN_HAVE_XCB
-namespace {
 
 xcb_connection_t *xcbConnection()
 {

@@ -74,15 +74,10 @@ TwipsPoint ScreenOrigin(const Form &form);
 // desktop; call before it is first shown.
 void SetDesktopStates(HWND window);
 
-// The window-manager functions and decorations a window offers (the _MOTIF_WM_HINTS
-// property), by the program's window styles.
-struct MotifHints {
-    std::uint32_t flags = 0, functions = 0, decorations = 0, inputMode = 0, status = 0;
-};
-MotifHints motifHintsFor(FormStyle style);
-// Writes the style's functions and decorations over the ones Qt derives from the window
-// flags, which cannot forbid moving or resizing. Qt rewrites the property when it shows a
-// window, so call it before and after each show.
+// Tells the window manager which functions and decorations a window of the style offers
+// (the strip: only closing; the dialog: moving and closing), over the ones Qt derives
+// from the window flags, which cannot forbid moving or resizing. Qt rewrites the
+// property when it shows a window, so call it before and after each show.
 void SetMotifHints(HWND window, FormStyle style);
 
 } // namespace forms
