@@ -152,10 +152,12 @@ protected:
     void changeEvent(QEvent *event) override
     {
         ControlWidget::changeEvent(event);
-        // A minimised modal dialog would leave the strip frozen with nothing to bring the
-        // dialog back (it has no taskbar button): it comes straight back instead. Some
-        // window managers offer minimising whatever the window's hints say.
-        if (event->type() == QEvent::WindowStateChange && form_.style_ == FormStyle::Dialog && isMinimized())
+        // Neither the strip nor the dialog has a taskbar button, so nothing would bring
+        // them back from minimised (and a minimised modal dialog leaves the strip frozen):
+        // they come straight back. Some window managers offer minimising whatever the
+        // window's hints say.
+        const bool noTaskbarButton = form_.style_ == FormStyle::Strip || form_.style_ == FormStyle::Dialog;
+        if (event->type() == QEvent::WindowStateChange && noTaskbarButton && isMinimized())
             QMetaObject::invokeMethod(this, [this] { showNormal(); }, Qt::QueuedConnection);
     }
 

@@ -7,9 +7,9 @@ as window facts (facts.json) and pictures in a folder. Named checks then read th
 one per ctest test.
 
 Scenarios:
-  wm         under openbox: the strip against Alt-drag, move/resize requests and a switch
-             of virtual desktop; its allowed actions; the version dialog's actions, place
-             and return after minimising.
+  wm         under openbox: the strip against Alt-drag, move/resize requests, a switch of
+             virtual desktop and minimising; its allowed actions; the version dialog's
+             actions, place and return after minimising.
   burst-1x   no window manager, a full-screen window under the strip: a real hit at 1x,
              the particles' first places, and that window raised during the burst.
   burst-2x   the same at QT_SCALE_FACTOR=2 on a screen twice as large.
@@ -286,6 +286,12 @@ class Recorder:
         xdotool("windowminimize", dialog)
         time.sleep(1.0)
         self.facts["dialog_state_after_minimise"] = map_state(dialog)
+        run("wmctrl", "-i", "-c", hex(dialog))
+        self.facts["dialog_closed"] = bool(wait_for(lambda: map_state(dialog) != "IsViewable", 3))
+
+        xdotool("windowminimize", s)
+        time.sleep(1.0)
+        self.facts["strip_state_after_minimise"] = map_state(s)
 
     # A real hit: the plate's place, the particles' first places, and a window raised meanwhile.
     def record_burst(self):
@@ -392,6 +398,10 @@ class WindowManager(unittest.TestCase):
         self.assertEqual(self.f["current_desktop_after_switch"], 2)
         self.assertEqual(self.f["strip_state_on_other_desktop"], "IsViewable")
 
+    def test_strip_comes_back_when_minimised(self):
+        self.assertTrue(self.f.get("dialog_closed"), self.f["notes"])
+        self.assertEqual(self.f["strip_state_after_minimise"], "IsViewable")
+
     def test_dialog_offers_closing_but_no_resize_or_maximise(self):
         actions = self.f.get("dialog_actions")
         self.assertIsNotNone(actions, self.f["notes"])
@@ -400,11 +410,12 @@ class WindowManager(unittest.TestCase):
             self.assertNotIn("_NET_WM_ACTION_" + action, actions)
 
     def test_dialog_comes_back_when_minimised(self):
-        self.assertEqual(self.f.get("dialog_state_after_minimise"), "IsViewable")
+        self.assertEqual(self.f.get("dialog_state_after_minimise"), "IsViewable", self.f["notes"])
 
     def test_dialog_is_centred_on_the_screen(self):
         # Centred when shown, before the window manager has added its frame: the frame may
         # shift the centre by half its own thickness, no more.
+        self.assertIn("dialog", self.f, self.f["notes"])
         x, y, w, h = self.f["dialog"]
         left, right, top, bottom = self.f["dialog_frame"]
         width, height = self.f["screen"]
