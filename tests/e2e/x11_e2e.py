@@ -325,7 +325,10 @@ class Recorder:
             if place is None:
                 previous = None
                 continue
-            if previous is not None and place != previous:
+            # Shot only when 20 pixels above the screen's bottom: particles launched lower may
+            # fall off the screen before they are seen.
+            high_enough = place[1] <= (STRIP_H - 20) * scale
+            if previous is not None and place != previous and high_enough:
                 # A frame has just been drawn: the plate stands still for the next 60 ms and
                 # a press now is hit-tested there.
                 px, py = box[0] + place[0], box[1] + place[1]
@@ -340,6 +343,13 @@ class Recorder:
         first = wait_for(lambda: particles(self.pid, self.strip, size)[0], 1.0, step=0.005)
         if not first:
             return False
+        # A frame shows its particles one after the other: the most seen in the next three
+        # frames is the whole burst.
+        seen_at = time.monotonic()
+        while time.monotonic() - seen_at < 0.12:
+            found = particles(self.pid, self.strip, size)[0]
+            if len(found) > len(first):
+                first = found
         self.facts["hit"] = True
         self.facts["plate_box"] = list(aimed)
         self.facts["first_particles"] = list(first.values())
@@ -434,9 +444,11 @@ class Burst(unittest.TestCase):
         px, py = self.f["plate_box"]
         first = self.f["first_particles"]
         self.assertEqual(len(first), 19)
-        # Seen within the first frames: a particle moves at most 6 logical pixels a frame.
+        # A particle moves at most 6 logical pixels a frame: seen within the first seven
+        # frames, every one is within 40 pixels of the plate. A burst from a wrong place
+        # (logical pixels taken for device pixels) is hundreds of pixels off.
         farthest = max(max(abs(x - px), abs(y - py)) for x, y in first) / scale
-        self.assertLessEqual(farthest, 13, first)
+        self.assertLessEqual(farthest, 40, first)
 
     def test_particles_stay_above_a_window_raised_during_the_burst(self):
         samples = self.f.get("after_raise", [])
