@@ -169,6 +169,8 @@ class Recorder:
         self.kestrin = kestrin
         self.facts = {"scenario": scenario, "notes": []}
         self.processes = []
+        self.work = None   # the program's folder, where its score file would land
+        self.cover = None  # the window raised over the particles
 
     def note(self, text):
         self.facts["notes"].append(text)
@@ -208,6 +210,8 @@ class Recorder:
             for process in reversed(self.processes):
                 process.kill()
                 process.wait()
+            if self.work:
+                shutil.rmtree(self.work, ignore_errors=True)
             with open(os.path.join(self.folder, "facts.json"), "w") as out:
                 json.dump(self.facts, out, indent=1)
         return 0
