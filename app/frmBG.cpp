@@ -222,8 +222,9 @@ void frmBG::HidePlate() { SARA.setVisible(false); }
 
 game::ScreenPoint frmBG::PlateOnScreen() const
 {
-    // The strip's position comes from its own fields, not from the window system.
-    return {SARA.Left() + Left(), SARA.Top() + Top()};
+    // Where the strip really is: a window manager may have moved it from where it was put.
+    const forms::TwipsPoint strip = ScreenOrigin();
+    return {SARA.Left() + strip.x, SARA.Top() + strip.y};
 }
 
 void frmBG::ParkTitle() { Img.Move(kOutOfSight, kOutOfSight); }

@@ -115,7 +115,7 @@ TEST_F(Shell, TheVersionDialogIsModalCentredAndNewEachTime)
         EXPECT_TRUE(dialog.hWnd()->isVisible());
         EXPECT_EQ(dialog.hWnd()->windowModality(), Qt::ApplicationModal);
         EXPECT_EQ(dialog.hWnd()->windowTitle().toStdString(), "バージョン情報");
-        const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+        const QPoint screenCentre = QGuiApplication::primaryScreen()->geometry().center();
         EXPECT_LE((dialog.hWnd()->frameGeometry().center() - screenCentre).manhattanLength(), 1);
         if (dialogs.size() == 1) {
             dialog.Command1.press(); // OK
@@ -133,6 +133,28 @@ TEST_F(Shell, TheVersionDialogIsModalCentredAndNewEachTime)
     ASSERT_EQ(dialogs.size(), 2u);
     EXPECT_TRUE(dialogs[1].isNull());
     EXPECT_FALSE(forms::IsLoaded<frm_Version>());
+}
+
+// Neither window has a taskbar button to bring it back from minimised, and a minimised
+// modal dialog would leave the strip frozen.
+TEST_F(Shell, AMinimisedStripOrVersionDialogComesStraightBack)
+{
+    auto minimiseAndWatch = [&](QWidget &window) {
+        window.showMinimized();
+        desktop.pump();
+        desktop.pump();
+        return !window.isMinimized() && window.isVisible();
+    };
+    EXPECT_TRUE(minimiseAndWatch(*bg.hWnd())) << "the strip";
+
+    bool dialogBack = false;
+    desktop.onModal = [&](forms::Form &form) {
+        dialogBack = minimiseAndWatch(*form.hWnd());
+        form.Unload();
+    };
+    desktop.onPopup = [&](forms::Menu &) { forms::Default<frmMenu>().mver.Click(); };
+    rightPress(bg.hWnd()->mapToGlobal(QPoint(100, 30)));
+    EXPECT_TRUE(dialogBack) << "the version dialog";
 }
 
 // Exit ends the process at once from wherever the menu was opened and writes nothing:

@@ -84,6 +84,11 @@ protected:
     void SetUp() override
     {
         forms::Default<frmBG>().Load();
+        // Records each move that also re-stacks a shown particle, and leaves the move to Qt.
+        forms::hooks().moveAbove = [this](QWidget *window, int x, int y) {
+            restacked[window].emplace_back(x, y);
+            return false;
+        };
         desktop.onSleep = [this](std::uint64_t, std::uint32_t ms) {
             sleeps.push_back(ms);
             for (int j = 0; j < modBarn::kDotCount; ++j) {
@@ -106,6 +111,7 @@ protected:
     std::map<int, int> shown;
     std::map<int, bool> wasVisible;
     std::map<int, std::vector<QPoint>> drawn;
+    std::map<QWidget *, std::vector<QPoint>> restacked;
     float minLeft = 1e9f, minTop = 1e9f;
 };
 
@@ -119,6 +125,10 @@ TEST_F(BurstRun, NineteenParticlesFlyAndAllEndHidden)
         EXPECT_EQ(shown[j], 1) << "slot " << j << " is shown once per flight";
         ASSERT_FALSE(drawn[j].empty());
         EXPECT_EQ(drawn[j].front(), QPoint(screen.width() / 2, screen.height() / 2)) << "first frame at the origin";
+        // Shown and raised in its first frame; every later frame's move stacks it on top
+        // again, so a window raised meanwhile never covers it for long.
+        const std::vector<QPoint> later(drawn[j].begin() + 1, drawn[j].end());
+        EXPECT_EQ(restacked[modBarn::Dots[static_cast<std::size_t>(j)]->hWnd()], later) << "slot " << j;
     }
     // Base angles 0 and 360 both fly down-ish, each with its own jitter.
     EXPECT_NE(modBarn::Dots[1]->Angle % 360, modBarn::Dots[19]->Angle % 360);

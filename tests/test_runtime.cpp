@@ -28,6 +28,39 @@ TEST(Values, ConversionToWholeNumbersTakesHalvesToTheEvenNeighbour)
     EXPECT_EQ(forms::Int(6.999), 6);
 }
 
+// Requests straight to the X server take device pixels: a particle at logical x must land
+// where Qt itself would put a window at x, at every scale, or bursts fly off at a fraction
+// of their place. Qt rounds halves away from zero and scales about the screen's edge.
+TEST(DevicePixels, LogicalPixelsScaleAboutTheScreensEdgeAndRoundLikeQt)
+{
+    struct Case {
+        int logical;
+        double ratio;
+        int origin;
+        int device;
+    };
+    const Case cases[] = {
+        {640, 1.0, 0, 640},
+        {640, 2.0, 0, 1280},
+        {3, 1.5, 0, 5},          // 4.5
+        {2, 1.25, 0, 3},         // 2.5
+        {7, 1.25, 0, 9},         // 8.75
+        {-3, 1.5, 0, -5},        // -4.5
+        {1100, 2.0, 1024, 1176}, // a primary screen right of another keeps its edge
+        {1030, 1.5, 1024, 1033},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(forms::toDevicePixels(c.logical, c.ratio, c.origin), c.device)
+            << c.logical << " at " << c.ratio << " from " << c.origin;
+
+    // Reading a place back from the server gives the logical place the program asked for.
+    for (const double ratio : {1.0, 1.25, 1.5, 2.0})
+        for (const int origin : {0, 1024})
+            for (int x = -40; x < 2100; ++x)
+                ASSERT_EQ(forms::fromDevicePixels(forms::toDevicePixels(x, ratio, origin), ratio, origin), x)
+                    << x << " at " << ratio << " from " << origin;
+}
+
 TEST(Values, ValReadsTheLeadingNumberOnly)
 {
     const std::pair<const char *, double> cases[] = {

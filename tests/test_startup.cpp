@@ -12,6 +12,7 @@
 #include <set>
 
 #include "burst/modBarn.h"
+#include "app/forms/Platform.h"
 #include "app/frmBG.h"
 #include "app/frmMenu.h"
 #include "app/frm_Version.h"
@@ -40,6 +41,59 @@ TEST_F(Startup, StripStandsOnTheWorkAreaAcrossTheWholeScreen)
     EXPECT_EQ(strip.Left(), 0);
     EXPECT_EQ(strip.Top(), (area.y() + area.height()) * 15 - 960);
     EXPECT_EQ(strip.hWnd()->geometry(), QRect(0, area.y() + area.height() - 64, screen.width(), 64));
+}
+
+// Equal least and greatest sizes are what stop window managers resizing or maximising the
+// strip; they must follow when the program itself gives the strip a new size.
+TEST_F(Startup, TheStripsSizeIsFixedAndFollowsItsNewSize)
+{
+    const QWidget &window = *strip.hWnd();
+    EXPECT_EQ(window.minimumSize(), QSize(screen.width(), 64));
+    EXPECT_EQ(window.maximumSize(), QSize(screen.width(), 64));
+    for (const int widthPx : {800, 1920}) {
+        strip.Move(1500, 3000, static_cast<float>(widthPx * 15), 960);
+        EXPECT_EQ(window.minimumSize(), QSize(widthPx, 64)) << widthPx;
+        EXPECT_EQ(window.maximumSize(), QSize(widthPx, 64)) << widthPx;
+        EXPECT_EQ(window.geometry(), QRect(100, 200, widthPx, 64)) << widthPx;
+    }
+}
+
+// A window manager that moves the strip gets it put back, but only a few times: a manager
+// that insists is not fought for ever. Placing the strip anew allows a few more.
+// Moves by others are put back a few times, then left alone; a lift of less than the
+// strip's height along the same span stands (a panel the program cannot see).
+TEST_F(Startup, AStripMovedByOthersIsPutBackAFewTimesThenLeft)
+{
+    QWidget &window = *strip.hWnd();
+    const QPoint home = window.geometry().topLeft();
+    window.move(home - QPoint(0, 23));
+    desktop.pump();
+    EXPECT_EQ(window.geometry().topLeft(), home - QPoint(0, 23)) << "lifted above an unseen panel";
+    window.move(home - QPoint(0, 64));
+    desktop.pump();
+    EXPECT_EQ(window.geometry().topLeft(), home) << "lifted by a whole strip: put back";
+    strip.Move(strip.Left(), strip.Top());
+    std::vector<bool> putBack;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        window.move(80 + attempt, 386);
+        desktop.pump();
+        putBack.push_back(window.geometry().topLeft() == home);
+    }
+    EXPECT_EQ(putBack, (std::vector<bool>{true, true, true, false, false}));
+    EXPECT_EQ(strip.Left(), home.x() * 15) << "the strip's own fields keep its place";
+
+    strip.Move(strip.Left(), strip.Top());
+    EXPECT_EQ(window.geometry().topLeft(), home);
+    window.move(10, 10);
+    desktop.pump();
+    EXPECT_EQ(window.geometry().topLeft(), home);
+}
+
+TEST_F(Startup, WithoutAnXServerTheStripsScreenOriginIsItsOwnPlace)
+{
+    const forms::TwipsPoint origin = strip.ScreenOrigin();
+    EXPECT_EQ(origin.x, strip.Left());
+    EXPECT_EQ(origin.y, strip.Top());
 }
 
 TEST_F(Startup, IdleLayoutPlacesEveryControl)

@@ -17,7 +17,7 @@ run=(
     fonts-ipafont
 )
 test=(
-    xvfb xauth xdotool x11-utils x11-apps x11-xserver-utils imagemagick openbox
+    xvfb xauth xdotool x11-utils x11-apps x11-xserver-utils imagemagick openbox wmctrl
     clang libclang-rt-14-dev
     python3 python3-pil python3-xlib
     weston sway xwayland grim

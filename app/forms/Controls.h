@@ -36,6 +36,7 @@ public:
     float Height() const { return height_; }
     // Moves; the size stays.
     void Move(float left, float top);
+    // Moves and resizes; a strip form also takes the new size as its fixed size.
     void Move(float left, float top, float width, float height);
     void setWidth(float width);
     void setHeight(float height);

@@ -5,14 +5,13 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QEventLoop>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMoveEvent>
 #include <QPainter>
 #include <QPixmap>
-#include <QScreen>
 
 #include <vector>
 
@@ -20,6 +19,7 @@
 #include "app/forms/Modal.h"
 #include "app/forms/Platform.h"
 #include "app/forms/Runtime.h"
+#include "app/forms/Screen.h"
 #include "app/forms/Widgets.h"
 
 namespace forms {
@@ -51,6 +51,24 @@ protected:
     {
         event->ignore();
         form_.closedByUser();
+    }
+
+    void moveEvent(QMoveEvent *event) override
+    {
+        ControlWidget::moveEvent(event);
+        form_.movedByWindowSystem();
+    }
+
+    void changeEvent(QEvent *event) override
+    {
+        ControlWidget::changeEvent(event);
+        // Neither the strip nor the dialog has a taskbar button, so nothing would bring
+        // them back from minimised (and a minimised modal dialog leaves the strip frozen):
+        // they come straight back. Some window managers offer minimising whatever the
+        // window's hints say.
+        const bool noTaskbarButton = form_.style_ == FormStyle::Strip || form_.style_ == FormStyle::Dialog;
+        if (event->type() == QEvent::WindowStateChange && noTaskbarButton && isMinimized())
+            QMetaObject::invokeMethod(this, [this] { showNormal(); }, Qt::QueuedConnection);
     }
 
     void keyPressEvent(QKeyEvent *event) override
@@ -148,12 +166,38 @@ void Form::PaintPicture(const Picture &picture, float x1, float y1, float width1
 
 void Form::place()
 {
-    // Particles move every frame: a shown one goes straight to the window system.
+    // Particles move every frame: a shown one goes straight to the window system, which
+    // also keeps it above the other windows.
     const bool sameSize = widget_->size() == QSize(toPx(width_), toPx(height_));
-    if (style_ == FormStyle::Particle && sameSize && MoveNativeWindow(widget_, toPx(left_), toPx(top_)))
+    if (style_ == FormStyle::Particle && sameSize && MoveNativeWindowAbove(widget_, toPx(left_), toPx(top_)))
         return;
+    if (style_ == FormStyle::Strip) {
+        // Equal least and greatest sizes: window managers offer no resizing or maximising.
+        widget_->setFixedSize(toPx(width_), toPx(height_));
+        putBacks_ = 0;
+    }
     Control::place();
 }
+
+void Form::movedByWindowSystem()
+{
+    // A window manager that moves the strip anyway gets it put back a few times, then
+    // is left alone rather than fought. One that only lifts it a little, keeping it across
+    // the same span, knows of a panel the program cannot see (compositors that publish no
+    // work area; a user's rule for the strip puts it there): that place stands.
+    constexpr int kMaxPutBacks = 3;
+    if (style_ != FormStyle::Strip || !visible_ || putBacks_ >= kMaxPutBacks)
+        return;
+    const QPoint placed(toPx(left_), toPx(top_));
+    const QPoint now = widget_->geometry().topLeft();
+    const int lift = placed.y() - now.y();
+    if (now == placed || (now.x() == placed.x() && lift > 0 && lift < toPx(height_)))
+        return;
+    ++putBacks_;
+    Control::place();
+}
+
+TwipsPoint Form::ScreenOrigin() const { return NativeScreenOrigin(widget_).value_or(TwipsPoint{Left(), Top()}); }
 
 void Form::paint(QPainter &painter)
 {
@@ -182,11 +226,16 @@ void Form::Show()
     loaded_ = true;
     if (!shownOnce_) {
         shownOnce_ = true;
+        // The dialog goes where the strip goes, so the strip is never left frozen behind
+        // a modal window on another desktop.
         if (style_ == FormStyle::Strip || style_ == FormStyle::Dialog) {
             widget_->winId();
-            SetSkipTaskbar(widget_);
+            SetDesktopStates(widget_);
         }
     }
+    // Before the map, when the window manager takes the window: written after it, they
+    // make some (weston) place the window anew, wherever they like.
+    SetMotifHints(widget_, style_);
     visible_ = true;
     widget_->show();
 }
@@ -206,8 +255,10 @@ void Form::ShowModal()
     const ModalScope modal;
     widget_->setWindowModality(Qt::ApplicationModal);
     Show();
-    // Centred on the screen with its frame, as far as the window system has told it yet.
-    const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    // Centred on the whole screen with its frame, as far as the window system has told it
+    // yet; panels do not shift it.
+    const PixelRect screen = PrimaryScreen().geometry;
+    const QPoint screenCentre = QRect(screen.left, screen.top, screen.width, screen.height).center();
     widget_->move(widget_->pos() + screenCentre - widget_->frameGeometry().center());
     if (hooks().showModal)
         hooks().showModal(*this);

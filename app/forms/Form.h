@@ -7,20 +7,13 @@
 #include <string>
 
 #include "app/forms/Controls.h"
+#include "app/forms/Platform.h"
 
 class QImage;
 
 namespace forms {
 
 class Menu;
-
-// How a top-level window looks and behaves towards the window manager.
-enum class FormStyle {
-    Strip,    // borderless, no taskbar button, ordinary stacking
-    Particle, // borderless, above all others, never takes focus or clicks
-    Dialog,   // fixed dialog with a close box, no taskbar button
-    Hidden,   // never shown
-};
 
 // A top-level window.
 class Form : public Clickable {
@@ -49,6 +42,9 @@ public:
     // Closes the window; a modal loop showing it returns.
     void Unload();
     bool Loaded() const { return loaded_; }
+    // Where the window's client area starts on the screen, twips: where the window system
+    // has it (a window manager may have moved it), else where the program put it.
+    TwipsPoint ScreenOrigin() const;
 
 protected:
     void paint(QPainter &painter) override;
@@ -56,12 +52,15 @@ protected:
 
 private:
     void closedByUser();
+    // Puts a strip that something else moved back in its place, a few times at most.
+    void movedByWindowSystem();
     FormStyle style_;
     std::string caption_;
     Color backColor_ = vbButtonFace;
     std::unique_ptr<QImage> surface_;
     bool loaded_ = true;
     bool shownOnce_ = false;
+    int putBacks_ = 0; // put-backs since the program last placed the strip
     std::function<void()> quitModal_;
     friend class FormWidget;
 };

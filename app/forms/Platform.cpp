@@ -10,6 +10,9 @@
 
 #include <cstring>
 
+#include "app/forms/Runtime.h"
+#include "app/forms/Screen.h"
+
 #ifdef KESTRIN_HAVE_XCB
 #include <cstdlib>
 #include <xcb/xcb.h>
@@ -105,8 +108,55 @@ int SetWindowPos(HWND window, InsertAfter after, int x, int y, int cx, int cy, s
     return 1;
 }
 
+int toDevicePixels(int logical, double ratio, int origin)
+{
+    return origin + qRound((logical - origin) * ratio);
+}
+
+int fromDevicePixels(int device, double ratio, int origin)
+{
+    return origin + qRound((device - origin) / ratio);
+}
+
 #ifdef KESTRIN_HAVE_XCB
 namespace {
+
+// The _MOTIF_WM_HINTS property: which functions and decorations a window manager offers.
+struct MotifHints {
+    std::uint32_t flags = 0, functions = 0, decorations = 0, inputMode = 0, status = 0;
+};
+
+// _MOTIF_WM_HINTS bits, as window managers read them.
+constexpr std::uint32_t kMwmHintsFunctions = 1;
+constexpr std::uint32_t kMwmHintsDecorations = 2;
+constexpr std::uint32_t kMwmFuncMove = 4;
+constexpr std::uint32_t kMwmFuncClose = 32;
+constexpr std::uint32_t kMwmDecorBorder = 2;
+constexpr std::uint32_t kMwmDecorTitle = 8;
+
+MotifHints motifHintsFor(FormStyle style)
+{
+    MotifHints hints;
+    hints.flags = kMwmHintsFunctions | kMwmHintsDecorations;
+    switch (style) {
+    case FormStyle::Strip:
+        // Nothing but closing: no move, resize, minimise or maximise, and no frame.
+        hints.functions = kMwmFuncClose;
+        break;
+    case FormStyle::Dialog:
+        // A title bar with a close box; moving it is fine, nothing else is offered.
+        hints.functions = kMwmFuncMove | kMwmFuncClose;
+        hints.decorations = kMwmDecorBorder | kMwmDecorTitle;
+        break;
+    case FormStyle::Particle:
+    case FormStyle::Hidden:
+        // Never managed or never shown: Qt's own hints are left alone.
+        hints.flags = 0;
+        break;
+    }
+    return hints;
+}
+
 xcb_connection_t *xcbConnection()
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
@@ -114,6 +164,18 @@ xcb_connection_t *xcbConnection()
     auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     return x11 ? x11->connection() : nullptr;
 }
+
+xcb_atom_t atom(xcb_connection_t *c, const char *name)
+{
+    xcb_intern_atom_reply_t *reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+    const xcb_atom_t a = reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+    std::free(reply);
+    return a;
+}
+
+xcb_window_t nativeId(const QWidget *window) { return static_cast<xcb_window_t>(window->winId()); }
+
 } // namespace
 #endif
 
@@ -123,7 +185,7 @@ bool SetNativeBackground(HWND window, Color color)
     xcb_connection_t *c = xcbConnection();
     if (!c || !window)
         return false;
-    const auto id = static_cast<xcb_window_t>(window->winId());
+    const auto id = nativeId(window);
     // A 24-bit true-colour pixel is 0x00RRGGBB; the colour is stored blue-green-red.
     const std::uint32_t pixel = ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
     xcb_change_window_attributes(c, id, XCB_CW_BACK_PIXEL, &pixel);
@@ -136,44 +198,100 @@ bool SetNativeBackground(HWND window, Color color)
 #endif
 }
 
-bool MoveNativeWindow(HWND window, int x, int y)
+bool MoveNativeWindowAbove(HWND window, int x, int y)
 {
+    if (!window || !window->isVisible())
+        return false;
+    if (hooks().moveAbove)
+        return hooks().moveAbove(window, x, y);
 #ifdef KESTRIN_HAVE_XCB
     xcb_connection_t *c = xcbConnection();
-    if (!c || !window || !window->isVisible())
+    if (!c)
         return false;
-    const std::uint32_t position[2] = {static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y)};
-    xcb_configure_window(c, static_cast<xcb_window_t>(window->winId()),
-                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, position);
+    // The server's coordinates are device pixels: under a scale factor Qt's logical
+    // pixels would land at a fraction of the place.
+    const double ratio = window->devicePixelRatio();
+    const QPoint origin = window->screen()->geometry().topLeft();
+    // Position and stacking in one request: a particle stays above windows raised
+    // meanwhile at no extra cost per frame.
+    const std::uint32_t values[3] = {static_cast<std::uint32_t>(toDevicePixels(x, ratio, origin.x())),
+                                     static_cast<std::uint32_t>(toDevicePixels(y, ratio, origin.y())),
+                                     XCB_STACK_MODE_ABOVE};
+    xcb_configure_window(c, nativeId(window),
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_STACK_MODE, values);
     return true;
 #else
-    (void)window;
     (void)x;
     (void)y;
     return false;
 #endif
 }
 
-void SetSkipTaskbar(HWND window)
+std::optional<TwipsPoint> NativeScreenOrigin(HWND window)
 {
 #ifdef KESTRIN_HAVE_XCB
     xcb_connection_t *c = xcbConnection();
-    if (!c)
+    if (!c || !window || !window->isVisible())
+        return std::nullopt;
+    const xcb_window_t id = nativeId(window);
+    xcb_get_geometry_reply_t *geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, id), nullptr);
+    if (!geometry)
+        return std::nullopt;
+    const xcb_window_t root = geometry->root;
+    std::free(geometry);
+    xcb_translate_coordinates_reply_t *place =
+        xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, id, root, 0, 0), nullptr);
+    if (!place)
+        return std::nullopt;
+    const double ratio = window->devicePixelRatio();
+    const QPoint origin = window->screen()->geometry().topLeft();
+    const TwipsPoint onScreen{
+        static_cast<float>(fromDevicePixels(place->dst_x, ratio, origin.x())) * Screen::TwipsPerPixelX(),
+        static_cast<float>(fromDevicePixels(place->dst_y, ratio, origin.y())) * Screen::TwipsPerPixelY()};
+    std::free(place);
+    return onScreen;
+#else
+    (void)window;
+    return std::nullopt;
+#endif
+}
+
+void SetDesktopStates(HWND window)
+{
+#ifdef KESTRIN_HAVE_XCB
+    xcb_connection_t *c = xcbConnection();
+    if (!c || !window)
         return;
-    auto atom = [c](const char *name) {
-        xcb_intern_atom_reply_t *reply =
-            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
-        const xcb_atom_t a = reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
-        std::free(reply);
-        return a;
-    };
-    // Qt keeps _NET_WM_STATE atoms it does not know of when it maps the window.
-    const xcb_atom_t states[2] = {atom("_NET_WM_STATE_SKIP_TASKBAR"), atom("_NET_WM_STATE_SKIP_PAGER")};
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window->winId()),
-                        atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 2, states);
+    const xcb_window_t id = nativeId(window);
+    // Qt keeps _NET_WM_STATE atoms it does not know of when it maps the window. Sticky
+    // keeps ordinary stacking, unlike a dock or a window kept above.
+    const xcb_atom_t states[3] = {atom(c, "_NET_WM_STATE_SKIP_TASKBAR"), atom(c, "_NET_WM_STATE_SKIP_PAGER"),
+                                  atom(c, "_NET_WM_STATE_STICKY")};
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 3, states);
+    // Some window managers read the desktop number rather than the sticky state.
+    const std::uint32_t allDesktops = 0xFFFFFFFF;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, atom(c, "_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 32, 1,
+                        &allDesktops);
     xcb_flush(c);
 #else
     (void)window;
+#endif
+}
+
+void SetMotifHints(HWND window, FormStyle style)
+{
+#ifdef KESTRIN_HAVE_XCB
+    xcb_connection_t *c = xcbConnection();
+    const MotifHints hints = motifHintsFor(style);
+    if (!c || !window || hints.flags == 0)
+        return;
+    static_assert(sizeof(MotifHints) == 5 * sizeof(std::uint32_t), "the property is five 32-bit fields");
+    const xcb_atom_t property = atom(c, "_MOTIF_WM_HINTS");
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, nativeId(window), property, property, 32, 5, &hints);
+    xcb_flush(c);
+#else
+    (void)window;
+    (void)style;
 #endif
 }
 

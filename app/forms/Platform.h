@@ -1,9 +1,11 @@
 #pragma once
 // Stand-ins for the few window-system functions the program calls directly:
-// region outlines for shaped windows, stacking, and quick changes to native windows.
+// region outlines for shaped windows, stacking, quick changes to native windows, and the
+// hints that tell a window manager how to treat the program's windows.
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "app/forms/Types.h"
 
@@ -46,11 +48,34 @@ int SetWindowPos(HWND window, InsertAfter after, int x, int y, int cx, int cy, s
 // program: the cheapest way to recolour a window. False where that is not available.
 bool SetNativeBackground(HWND window, Color color);
 
-// Moves a shown top-level window straight through the window system (pixels), without
-// the window-manager hints Qt rewrites on every move. False where that is not available.
-bool MoveNativeWindow(HWND window, int x, int y);
+// A logical pixel coordinate in the window system's device pixels, at the window's
+// device-pixel ratio, on a screen whose edge `origin` is the same in both; rounded as Qt
+// rounds its own conversions, so direct requests agree with Qt's placement.
+int toDevicePixels(int logical, double ratio, int origin);
+// The reverse: a device pixel coordinate in logical pixels.
+int fromDevicePixels(int device, double ratio, int origin);
 
-// Keeps a top-level window off the taskbar and pager; call before it is first shown.
-void SetSkipTaskbar(HWND window);
+// Moves a shown top-level window (logical pixels) and stacks it above every other window,
+// in one request straight to the window system, without the window-manager hints Qt
+// rewrites on every move. False where that is not available.
+bool MoveNativeWindowAbove(HWND window, int x, int y);
+
+// Where a top-level window's client area starts on the screen, in twips, as the window
+// system has it (a window manager may have moved the window); nothing where no window
+// system answers.
+struct TwipsPoint {
+    float x = 0, y = 0;
+};
+std::optional<TwipsPoint> NativeScreenOrigin(HWND window);
+
+// Keeps a top-level window off the taskbar and pager and puts it on every virtual
+// desktop; call before it is first shown.
+void SetDesktopStates(HWND window);
+
+// Tells the window manager which functions and decorations a window of the style offers
+// (the strip: only closing; the dialog: moving and closing), over the ones Qt derives
+// from the window flags, which cannot forbid moving or resizing. Call it after the native
+// window exists (Qt writes its own when it creates it) and before the window is mapped.
+void SetMotifHints(HWND window, FormStyle style);
 
 } // namespace forms

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/forms/Screen.h"
+#include "app/forms/Types.h"
 
 namespace forms {
 
@@ -31,6 +32,9 @@ struct Hooks {
     std::function<void(Form &form)> showModal;         // runs while a modal form is shown
     std::function<std::string()> appPath;              // the executable's folder
     std::function<ScreenView()> primaryScreen;         // the primary screen and its work area
+    // A shown window's move that also stacks it above all others (logical pixels);
+    // false leaves the move to Qt.
+    std::function<bool(HWND window, int x, int y)> moveAbove;
 };
 
 // The hooks in force; assign members to replace them.

@@ -21,6 +21,14 @@ constexpr std::int16_t vbLeftButton = 1;
 constexpr std::int16_t vbRightButton = 2;
 constexpr std::int16_t vbMiddleButton = 4;
 
+// How a top-level window looks and behaves towards the window manager.
+enum class FormStyle {
+    Strip,    // borderless, fixed, on every desktop, no taskbar button, ordinary stacking
+    Particle, // borderless, above all others, never takes focus or clicks
+    Dialog,   // fixed dialog offering only its close box, no taskbar button
+    Hidden,   // never shown
+};
+
 // The mouse pointer shown over a control.
 enum class MousePointer { Default, Arrow, Cross };
 
