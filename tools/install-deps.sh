@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev libgl-dev libxcb1-dev
     libgtest-dev libgmock-dev
     fonts-ipafont
-    xvfb xauth xdotool x11-utils imagemagick openbox
+    xvfb xauth xdotool x11-utils imagemagick openbox python3 python3-pil
     clang libclang-rt-14-dev
 )
 
