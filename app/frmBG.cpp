@@ -4,6 +4,7 @@
 #include "app/forms/Values.h"
 #include "game/Game.h"
 #include "game/GameState.h"
+#include "app/StartupTrace.h"
 #include "app/modSubroutine.h"
 #include "sprites/mod_RGN_Data.h"
 #include "sprites/mod_RGN_Proc.h"
@@ -66,6 +67,7 @@ void frmBG::Load()
     mod_RGN_Proc::ApplyRgn(kPlate, SARA);
     mod_RGN_Data::SetSpritePicture(kPlate, SARA);
     SARA.setVisible(false);
+    startupTrace::mark("sprites");
 
     // The height is set before the top is computed from it.
     setWidth(forms::Screen::Width());
@@ -75,13 +77,16 @@ void frmBG::Load()
     // The background's rows are one colour each: stretched across, it is a sky gradient.
     PaintPicture(PicBG.picture(), 0, 0, Width(), Height(), 0, 0, PicBG.Width(), PicBG.Height());
 
+    startupTrace::mark("strip-painted");
     modBarn::InitDots();
+    startupTrace::mark("particles");
 
     ClearStatus();
     // The icons get their size before their tops are computed from it.
     for (auto &icon : pTama)
         dressShell(icon, kLoadedShell);
     PlaceShells();
+    startupTrace::mark("idle-layout");
 }
 
 void frmBG::ClearStatus()

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/forms/Forms.h"
+#include "app/StartupTrace.h"
 #include "app/frmBG.h"
 #include "scores/HiScoreMenu.h"
 
@@ -56,6 +57,7 @@ bool choosePlatform()
 
 int main(int argc, char **argv)
 {
+    startupTrace::mark("main");
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
             printUsage();
@@ -77,10 +79,13 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("kestrin");
+    startupTrace::mark("application");
 
     frmBG &strip = forms::Default<frmBG>();
+    startupTrace::mark("strip-controls");
     strip.Load();
     strip.Show();
+    startupTrace::mark("shown");
     const int status = QApplication::exec();
     forms::DestroyDefaultInstances();
     return status;
