@@ -13,8 +13,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
 #include <cmath>
@@ -68,6 +70,41 @@ std::vector<std::function<void()>> &defaultInstances()
 {
     static std::vector<std::function<void()>> destroyers;
     return destroyers;
+}
+
+// Hidden windows whose native window is made in idle time once the first window shows:
+// making the particle pool's twenty native windows up front more than doubled the time
+// until the strip appeared.
+std::vector<QPointer<QWidget>> &pendingNativeWindows()
+{
+    static std::vector<QPointer<QWidget>> pending;
+    return pending;
+}
+
+bool g_nativeWindowsScheduled = false;
+
+// Makes one pending native window per pass of the event loop, so the strip's first paint
+// and any press are not held up behind all of them.
+void createNextNativeWindow()
+{
+    auto &pending = pendingNativeWindows();
+    while (!pending.empty() && !pending.back())
+        pending.pop_back();
+    g_nativeWindowsScheduled = !pending.empty();
+    if (pending.empty())
+        return;
+    const QPointer<QWidget> next = pending.back();
+    pending.pop_back();
+    next->winId();
+    QTimer::singleShot(0, createNextNativeWindow);
+}
+
+void scheduleNativeWindows()
+{
+    if (g_nativeWindowsScheduled || pendingNativeWindows().empty())
+        return;
+    g_nativeWindowsScheduled = true;
+    QTimer::singleShot(0, createNextNativeWindow);
 }
 
 QFont fontFor(const std::string &family, float points, bool bold)
@@ -276,9 +313,9 @@ Form::Form(FormStyle style) : style_(style)
                                | Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus
                                | Qt::WindowTransparentForInput);
         widget->setAttribute(Qt::WA_ShowWithoutActivating);
-        // The native window exists from the start, so the first frame that shows it is
-        // not also the one that creates it.
-        widget->winId();
+        // The native window is made before the first burst (see Show), so the first frame
+        // that shows it is not also the one that creates it.
+        pendingNativeWindows().emplace_back(widget.get());
         break;
     case FormStyle::Dialog:
         widget->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
@@ -380,6 +417,7 @@ void Form::Show()
     }
     visible_ = true;
     widget_->show();
+    scheduleNativeWindows();
 }
 
 void Form::setVisible(bool visible)
