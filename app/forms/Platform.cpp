@@ -164,17 +164,20 @@ void SetSkipTaskbar(HWND window)
     xcb_connection_t *c = xcbConnection();
     if (!c)
         return;
-    auto atom = [c](const char *name) {
-        xcb_intern_atom_reply_t *reply =
-            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
-        const xcb_atom_t a = reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+    // All three names are asked for before any answer is read: one round trip, not three.
+    const char *const names[3] = {"_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"};
+    xcb_intern_atom_cookie_t cookies[3];
+    for (int i = 0; i < 3; ++i)
+        cookies[i] = xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(names[i])), names[i]);
+    xcb_atom_t atoms[3];
+    for (int i = 0; i < 3; ++i) {
+        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(c, cookies[i], nullptr);
+        atoms[i] = reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
         std::free(reply);
-        return a;
-    };
+    }
     // Qt keeps _NET_WM_STATE atoms it does not know of when it maps the window.
-    const xcb_atom_t states[2] = {atom("_NET_WM_STATE_SKIP_TASKBAR"), atom("_NET_WM_STATE_SKIP_PAGER")};
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window->winId()),
-                        atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 2, states);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window->winId()), atoms[0],
+                        XCB_ATOM_ATOM, 32, 2, &atoms[1]);
     xcb_flush(c);
 #else
     (void)window;
