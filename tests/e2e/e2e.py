@@ -71,9 +71,9 @@ class Session:
 
     def start_openbox(self):
         """Starts openbox and waits until it has announced itself on the root window."""
-        log = open(self.outdir / "openbox.log", "wb")
-        self._processes.append(subprocess.Popen(["openbox", "--sm-disable"], env=self.env(),
-                                                stdout=log, stderr=subprocess.STDOUT))
+        with open(self.outdir / "openbox.log", "wb") as log:
+            self._processes.append(subprocess.Popen(["openbox", "--sm-disable"], env=self.env(),
+                                                    stdout=log, stderr=subprocess.STDOUT))
         ok = wait_until(lambda: "window id" in self.xprop_root("_NET_SUPPORTING_WM_CHECK"), 5)
         self.fact("openbox_running", ok)
         if not ok:
@@ -92,8 +92,8 @@ class Session:
             # A copy in that folder, so files it writes beside itself land there.
             program = Path(cwd) / self.kestrin.name
             shutil.copy2(self.kestrin, program)
-        log = open(self.outdir / "kestrin.log", "wb")
-        process = subprocess.Popen([str(program)], cwd=cwd, env=env, stdout=log, stderr=subprocess.STDOUT)
+        with open(self.outdir / "kestrin.log", "wb") as log:
+            process = subprocess.Popen([str(program)], cwd=cwd, env=env, stdout=log, stderr=subprocess.STDOUT)
         self._processes.append(process)
         return process
 
