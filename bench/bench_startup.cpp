@@ -305,10 +305,10 @@ void printRow(const char *name, const Series &s)
 const std::pair<const char *, const char *> kPhases[] = {
     {"main", "process start to main(): exec, libraries"},
     {"application", "QApplication: platform plugin, X connection"},
-    {"strip-controls", "pictures: background and title (image plugins)"},
+    {"strip-controls", "strip's controls, background and title pictures"},
     {"sprites", "sprite pictures and the plate's region"},
     {"strip-painted", "strip sized and placed, background painted"},
-    {"particles", "particle pool: 20 hidden windows"},
+    {"particles", "particle pool (native windows come after the map)"},
     {"idle-layout", "idle layout: shell icons and their regions"},
     {"accessibility", "Qt's accessibility bridge (D-Bus)"},
     {"window", "bare window: widget made and placed"},
