@@ -108,7 +108,10 @@ class Session:
         if found:
             return found[0]
         said = (self.outdir / "kestrin.log").read_text(errors="replace")[:600]
-        raise RuntimeError(f"no visible kestrin window within {timeout} s; kestrin said: {said}")
+        state = "still runs" if process.poll() is None else f"exited with status {process.returncode}"
+        windows = self.run("xdotool", "search", "--pid", str(process.pid)).split()
+        raise RuntimeError(f"no visible kestrin window within {timeout} s; kestrin {state}, "
+                           f"with {len(windows)} window(s) mapped or not; it said: {said}")
 
     def end_program(self, process, timeout=5):
         """Sends SIGTERM; returns the exit status, or None if it still ran after the timeout."""
