@@ -13,6 +13,7 @@ can be judged.
 """
 
 import importlib
+import importlib.util
 import json
 import os
 import shutil
@@ -356,10 +357,8 @@ def record(scenario, outdir, kestrin, params):
 def _require_tools():
     if not shutil.which("Xvfb"):
         raise Skip("Xvfb is not installed (see tools/install-deps.sh)")
-    try:
-        import PIL  # noqa: F401
-    except ImportError as error:
-        raise RuntimeError("Pillow is needed (Debian: python3-pil, see tools/install-deps.sh)") from error
+    if importlib.util.find_spec("PIL") is None:
+        raise RuntimeError("Pillow is needed (Debian: python3-pil, see tools/install-deps.sh)")
     missing = [tool for tool in ("xdotool", "xwininfo", "xprop") if not shutil.which(tool)]
     if missing:
         raise RuntimeError(f"{', '.join(missing)} needed and not installed (see tools/install-deps.sh)")
