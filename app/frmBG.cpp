@@ -2,6 +2,7 @@
 
 #include "app/frmBG.h"
 
+#include "app/StartupTrace.h"
 #include "app/forms/Values.h"
 #include "app/frmMenu.h"
 #include "app/modSubroutine.h"
@@ -77,17 +78,21 @@ void frmBG::Load()
     mod_RGN_Proc::ApplyRgn(kPlate, SARA);
     mod_RGN_Data::SetSpritePicture(kPlate, SARA);
     SARA.setVisible(false);
+    startupTrace::mark("sprites");
 
     placeOnScreen();
     paintBackground();
 
+    startupTrace::mark("strip-painted");
     modBarn::InitDots();
+    startupTrace::mark("particles");
 
     clearStatus();
     // The icons get their size before their tops are computed from it.
     for (auto &icon : pTama)
         dressShell(icon, kLoadedShell);
     placeShells();
+    startupTrace::mark("idle-layout");
 
     // Another resolution, monitor or panel: the strip follows, idle or in a game.
     forms::OnScreenChanged([this] { relayOut(); });

@@ -1,5 +1,6 @@
 // Kestrin: clay-pigeon shooting on a strip along the bottom of the desktop.
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCoreApplication>
 
@@ -12,6 +13,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Display.h"
+#include "app/StartupTrace.h"
 #include "app/forms/Form.h"
 #include "app/frmBG.h"
 #include "scores/HiScoreLines.h"
@@ -72,6 +74,7 @@ int printScores(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    startupTrace::mark("main");
     const CommandLine line = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     switch (line.action) {
     case CommandLine::Action::Refuse:
@@ -100,10 +103,17 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const DisplayLossGuard guard;
     QApplication::setApplicationName("kestrin");
+    startupTrace::mark("application");
 
     frmBG &strip = forms::Default<frmBG>();
+    startupTrace::mark("strip-controls");
     strip.Load();
+    // Qt starts its accessibility bridge (a D-Bus connection) when the first widget is
+    // shown; starting it here gives its cost a name of its own in the start-up trace.
+    QAccessible::isActive();
+    startupTrace::mark("accessibility");
     strip.Show();
+    startupTrace::mark("shown");
     const int status = QApplication::exec();
     forms::DestroyDefaultInstances();
     return status;

@@ -11,8 +11,11 @@
 // How: the benchmark selects SubstructureNotify on the root window, takes the time, spawns
 // the program and waits for the MapNotify of a window whose _NET_WM_PID is that process;
 // then it ends the process. One unmeasured warm-up run of each program comes first, and the
-// two programs take turns. Idle CPU is utime+stime from /proc/PID/stat over the idle
-// interval, after the strip has been up for a second. It prints figures and asserts nothing.
+// two programs take turns. Both programs run with KESTRIN_STARTUP_TIMES set, so they write
+// the monotonic time at the end of each start-up phase to stderr; with the spawn time and
+// the map time of the same clock that gives the breakdown of where start-up goes. Idle CPU
+// is utime+stime from /proc/PID/stat over the idle interval, after the strip has been up
+// for a second. It prints figures and asserts nothing.
 
 #include <xcb/xcb.h>
 
@@ -23,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -130,8 +134,9 @@ private:
     xcb_atom_t pidAtom = XCB_ATOM_NONE;
 };
 
-// Starts `path` with Qt on xcb, its output discarded.
-pid_t spawn(const std::string &path)
+// Starts `path` with Qt on xcb and its phase timings on; its stderr goes to `tracePath`,
+// its stdout is discarded.
+pid_t spawn(const std::string &path, const std::string &tracePath)
 {
     std::vector<std::string> env;
     for (char **e = environ; *e; ++e) {
@@ -139,6 +144,7 @@ pid_t spawn(const std::string &path)
             env.emplace_back(*e);
     }
     env.emplace_back("QT_QPA_PLATFORM=xcb");
+    env.emplace_back("KESTRIN_STARTUP_TIMES=1");
     std::vector<char *> envp;
     for (auto &s : env)
         envp.push_back(s.data());
@@ -149,7 +155,7 @@ pid_t spawn(const std::string &path)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, tracePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = -1;
     const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -163,13 +169,43 @@ void stop(pid_t pid)
     waitpid(pid, &status, 0);
 }
 
-// Starts the program and returns the milliseconds until its window is mapped. The process
-// is left running in `pid` (-1 once it has exited) for the caller to stop.
-std::optional<double> timeStart(X &x, const std::string &path, pid_t &pid)
+// One start: milliseconds from spawn to the phase marks the program wrote (in its order)
+// and to its window being mapped.
+struct Start {
+    Clock::time_point spawned;
+    std::vector<std::pair<std::string, double>> marks;
+    double mappedMs = 0;
+};
+
+double msSince(Clock::time_point start, long long steadyNs)
+{
+    const auto at = Clock::time_point(std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(steadyNs)));
+    return std::chrono::duration<double, std::milli>(at - start).count();
+}
+
+// The "kestrin-startup PHASE NS" lines of a trace file, as milliseconds since `start`.
+std::vector<std::pair<std::string, double>> readMarks(const std::string &tracePath, Clock::time_point start)
+{
+    std::vector<std::pair<std::string, double>> marks;
+    std::ifstream in(tracePath);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string tag, phase;
+        long long ns = 0;
+        if (fields >> tag >> phase >> ns && tag == "kestrin-startup")
+            marks.emplace_back(phase, msSince(start, ns));
+    }
+    return marks;
+}
+
+// Starts the program and measures until its window is mapped. The process is left running
+// in `pid` (-1 once it has exited) for the caller to stop; read the marks after stopping it.
+std::optional<Start> timeStart(X &x, const std::string &path, const std::string &tracePath, pid_t &pid)
 {
     x.drain();
     const Clock::time_point start = Clock::now();
-    pid = spawn(path);
+    pid = spawn(path, tracePath);
     if (pid < 0)
         return std::nullopt;
     x.exited = false;
@@ -178,7 +214,10 @@ std::optional<double> timeStart(X &x, const std::string &path, pid_t &pid)
             pid = -1;
         return std::nullopt;
     }
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    Start s;
+    s.spawned = start;
+    s.mappedMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    return s;
 }
 
 // utime + stime of a process in clock ticks, from /proc/PID/stat.
@@ -219,9 +258,34 @@ long residentKiB(pid_t pid)
     return value;
 }
 
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
 struct Series {
     std::vector<double> ms;
     int failed = 0;
+    // Per phase, its length in each run in which it ended before the window was mapped:
+    // from the previous mark (or the spawn) to its own; "mapped" runs from the last of
+    // those marks to the map. Work the program does after its window is mapped is not
+    // start-up, and it may be stopped before it writes those marks.
+    std::map<std::string, std::vector<double>> phaseMs;
+
+    void add(const Start &start)
+    {
+        ms.push_back(start.mappedMs);
+        double previous = 0;
+        for (const auto &[name, at] : start.marks) {
+            if (at > start.mappedMs)
+                break;
+            phaseMs[name].push_back(at - previous);
+            previous = at;
+        }
+        phaseMs["mapped"].push_back(start.mappedMs - previous);
+    }
 };
 
 void printRow(const char *name, const Series &s)
@@ -230,14 +294,50 @@ void printRow(const char *name, const Series &s)
         std::printf("%-20s %6s %9s %9s %9s   (%d run(s) never showed a window)\n", name, "0", "-", "-", "-", s.failed);
         return;
     }
-    std::vector<double> v = s.ms;
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    const double median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-    std::printf("%-20s %6zu %9.1f %9.1f %9.1f", name, n, median, v.front(), v.back());
+    const auto [lo, hi] = std::minmax_element(s.ms.begin(), s.ms.end());
+    std::printf("%-20s %6zu %9.1f %9.1f %9.1f", name, s.ms.size(), median(s.ms), *lo, *hi);
     if (s.failed)
         std::printf("   (%d run(s) never showed a window)", s.failed);
     std::printf("\n");
+}
+
+// The phase marks of the two programs in the order they write them, and what each covers.
+const std::pair<const char *, const char *> kPhases[] = {
+    {"main", "process start to main(): exec, libraries"},
+    {"application", "QApplication: platform plugin, X connection"},
+    {"strip-controls", "strip's controls, background and title pictures"},
+    {"sprites", "sprite pictures and the plate's region"},
+    {"strip-painted", "strip sized and placed, background painted"},
+    {"particles", "particle pool (native windows come after the map)"},
+    {"idle-layout", "idle layout: shell icons and their regions"},
+    {"accessibility", "Qt's accessibility bridge (D-Bus)"},
+    {"window", "bare window: widget made and placed"},
+    {"shown", "window created and shown (cursors, hints)"},
+    {"mapped", "to the window mapped"},
+};
+
+void printBreakdown(const Series &kestrin, const Series &bare)
+{
+    std::printf("\nWhere start-up goes: median ms per phase, each ending at the program's own mark;\n"
+                "(n/N) when the mark came after the window was mapped in the other runs\n");
+    std::printf("%-50s %13s %13s\n", "phase", "kestrin", "bare");
+    auto cell = [](const Series &s, const char *name) {
+        const auto it = s.phaseMs.find(name);
+        if (it == s.phaseMs.end())
+            return std::string("-");
+        char text[32];
+        if (it->second.size() == s.ms.size())
+            std::snprintf(text, sizeof text, "%.1f", median(it->second));
+        else
+            std::snprintf(text, sizeof text, "%.1f (%zu/%zu)", median(it->second), it->second.size(), s.ms.size());
+        return std::string(text);
+    };
+    for (const auto &[name, text] : kPhases)
+        std::printf("%-50s %13s %13s\n", text, cell(kestrin, name).c_str(), cell(bare, name).c_str());
+    std::printf("Fonts are in no phase: neither program lays out text before its window is mapped\n"
+                "(the strip's labels are blank until a game starts). The bare window has no child\n"
+                "widgets, so Qt starts its accessibility bridge only after mapping it; the strip's\n"
+                "controls are shown before the strip, and Qt starts the bridge there.\n");
 }
 
 int measure(const Options &o)
@@ -255,21 +355,32 @@ int measure(const Options &o)
         }
     }
 
+    char traceDir[] = "/tmp/bench_startup.XXXXXX";
+    if (!mkdtemp(traceDir)) {
+        std::fprintf(stderr, "bench_startup: cannot make a temporary folder: %s\n", std::strerror(errno));
+        return 1;
+    }
+    const std::string tracePath = std::string(traceDir) + "/stderr.txt";
+
     Series kestrin, bare;
     for (int run = -1; run < o.runs; ++run) { // run -1 warms the caches and is not counted
         for (auto [path, series] : {std::pair{&o.kestrin, &kestrin}, std::pair{&o.bare, &bare}}) {
             pid_t pid = -1;
-            const std::optional<double> ms = timeStart(x, *path, pid);
+            std::optional<Start> start = timeStart(x, *path, tracePath, pid);
             if (pid > 0)
                 stop(pid);
             if (run < 0)
                 continue;
-            if (ms)
-                series->ms.push_back(*ms);
-            else
+            if (start) {
+                start->marks = readMarks(tracePath, start->spawned);
+                series->add(*start);
+            } else {
                 ++series->failed;
+            }
         }
     }
+    std::remove(tracePath.c_str());
+    rmdir(traceDir);
 
     std::printf("Start-up to window mapped, X server %s, screen %ux%u, no window manager\n",
                 std::getenv("DISPLAY"), x.screen->width_in_pixels, x.screen->height_in_pixels);
@@ -277,12 +388,10 @@ int measure(const Options &o)
     printRow("kestrin", kestrin);
     printRow("bare Qt window", bare);
     if (!kestrin.ms.empty() && !bare.ms.empty()) {
-        auto median = [](std::vector<double> v) {
-            std::sort(v.begin(), v.end());
-            return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-        };
-        std::printf("kestrin over the floor (medians): %+.1f ms\n", median(kestrin.ms) - median(bare.ms));
+        const double k = median(kestrin.ms), b = median(bare.ms);
+        std::printf("kestrin over the floor (medians): %+.1f ms, %.2fx the bare window\n", k - b, k / b);
     }
+    printBreakdown(kestrin, bare);
 
     // Idle CPU and memory, both programs, one at a time.
     const long tick = sysconf(_SC_CLK_TCK);
@@ -290,7 +399,7 @@ int measure(const Options &o)
     std::printf("%-20s %12s %10s %10s\n", "program", "CPU ms", "CPU %", "RSS KiB");
     for (auto [name, path] : {std::pair{"kestrin", &o.kestrin}, std::pair{"bare Qt window", &o.bare}}) {
         pid_t pid = -1;
-        if (!timeStart(x, *path, pid)) {
+        if (!timeStart(x, *path, "/dev/null", pid)) {
             std::printf("%-20s   did not show a window\n", name);
             if (pid > 0)
                 stop(pid);

@@ -185,4 +185,61 @@ TEST_F(BurstRun, FramesArePacedTo40msAcrossTheTickCountersWrap)
         EXPECT_EQ(ms, 25u);
 }
 
+// --- Golden seeds --------------------------------------------------------------------------
+
+// The first particles of a burst from a fixed seed of the random source: the direction,
+// speed and fade each one is launched with. The numbers were taken from this program
+// (virtual time, burst at the clock's start) by running this test with the table empty
+// and printing what it saw. They pin the order of the three draws per particle, the
+// jitter and speed formulas and the reseeding at each launch: a change here changes the
+// game's chance and must be deliberate.
+struct DotGolden {
+    std::int32_t angle;
+    float spd;             // twips per unit of T
+    std::int32_t colMSpd;
+};
+
+struct BurstGolden {
+    std::uint64_t seed;
+    DotGolden first[3];    // slots 1, 2 and 3: base angles 0, 20 and 40 degrees
+};
+
+// Launches a burst from a fresh desktop with the seed and returns the launch values of
+// slots 1 to 3, read at the first frame's wait (the motion step changes none of them).
+std::vector<DotGolden> launchBurst(std::uint64_t seed)
+{
+    VirtualDesktop desktop(seed);
+    modBarn::InitDots();
+    std::vector<DotGolden> seen;
+    desktop.onSleep = [&](std::uint64_t, std::uint32_t) {
+        if (!seen.empty())
+            return;
+        for (std::size_t slot = 1; slot <= 3; ++slot) {
+            const frmDot &dot = *modBarn::Dots[slot];
+            seen.push_back({dot.Angle, static_cast<float>(dot.Spd), dot.ColMSpd});
+        }
+    };
+    modBarn::Burst(6000, 6000);
+    return seen;
+}
+
+TEST(GoldenSeeds, TheFirstParticlesOfABurstAreFixedBySeed)
+{
+    const BurstGolden golden[] = {
+        // seed, then angle (degrees), speed (twips per unit of T) and fade of slots 1 to 3.
+        {1, {{1, 89.9237289f, 5}, {36, 240.056885f, 7}, {41, 363.049194f, 4}}},
+        {7, {{4, 365.615479f, 8}, {33, 95.1951752f, 8}, {61, 526.03717f, 9}}},
+        {20261207, {{-14, 162.81842f, 8}, {27, 297.102264f, 10}, {36, 77.0404129f, 6}}},
+    };
+    for (const BurstGolden &g : golden) {
+        const std::vector<DotGolden> seen = launchBurst(g.seed);
+        ASSERT_EQ(seen.size(), 3u) << "seed " << g.seed;
+        for (std::size_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(seen[i].angle, g.first[i].angle) << "seed " << g.seed << ", slot " << i + 1;
+            EXPECT_EQ(seen[i].spd, g.first[i].spd) << "seed " << g.seed << ", slot " << i + 1;
+            EXPECT_EQ(seen[i].colMSpd, g.first[i].colMSpd) << "seed " << g.seed << ", slot " << i + 1;
+        }
+    }
+}
+
 } // namespace

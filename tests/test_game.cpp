@@ -582,4 +582,73 @@ TEST_F(Play, RandomPressesNeverBreakTheGame)
     EXPECT_GT(presses, 1000);
 }
 
+
+// --- Golden seeds --------------------------------------------------------------------------
+
+// The first throw of a game from a fixed seed of the random source, as the player sees it:
+// the ready wait, then where the plate starts and how it moves. The numbers were taken from
+// this program (offscreen screen, 800 pixels wide, virtual time) by running this test with
+// the table empty and printing what it saw. They pin the order of the four draws (wait,
+// side, horizontal step, vertical step) and their formulas: a change here changes the
+// game's chance and must be deliberate.
+struct ThrowGolden {
+    std::uint64_t seed;
+    std::uint32_t waitMs;
+    std::int32_t launchX;  // PlateX when the flight starts, strip twips
+    float stepX, stepY;    // twips per frame
+};
+
+struct FirstThrow {
+    std::uint32_t waitMs = 0;
+    std::int32_t launchX = 0;
+    float stepX = 0, stepY = 0;
+};
+
+FirstThrow playFirstThrow(std::uint64_t seed)
+{
+    QTemporaryDir dir;
+    VirtualDesktop desktop(seed);
+    forms::hooks().appPath = [&dir] { return dir.path().toStdString(); };
+    frmBG &bg = forms::Default<frmBG>();
+    bg.Load();
+    bg.Show();
+    FirstThrow seen;
+    bool flightSeen = false;
+    desktop.onSleep = [&](std::uint64_t, std::uint32_t ms) {
+        if (ms >= 1000 && bg.Label1.Caption() == "Ready..." && seen.waitMs == 0)
+            seen.waitMs = ms;
+        // The first flight frame has taken one step (whole twips, gravity +1): undo it to see
+        // the launch values.
+        if (ms == 60 && Game.ShotOpen && !flightSeen) {
+            flightSeen = true;
+            seen.stepX = Game.PlateSpeedX;
+            seen.stepY = Game.PlateSpeedY - 1;
+            seen.launchX = Game.PlateX - static_cast<std::int32_t>(Game.PlateSpeedX);
+        }
+    };
+    desktop.clickNow(bg.Img.hWnd()->mapToGlobal(bg.Img.hWnd()->rect().center()));
+    desktop.pump();
+    desktop.clickNow(bg.PicReady.hWnd()->mapToGlobal(bg.PicReady.hWnd()->rect().center()));
+    desktop.pump();
+    return seen;
+}
+
+TEST(GoldenSeeds, TheFirstThrowOfAGameIsFixedBySeed)
+{
+    const ThrowGolden golden[] = {
+        // seed, wait, launch x, steps: 5895 is the centred plate, +-4800 its launch side.
+        {1, 1566, 10695, -71, -32},
+        {7, 1389, 1095, 73, -29},
+        {42, 1741, 1095, 92, -34},
+        {20261207, 1278, 1095, 87, -40},
+    };
+    for (const ThrowGolden &g : golden) {
+        const FirstThrow t = playFirstThrow(g.seed);
+        EXPECT_EQ(t.waitMs, g.waitMs) << "seed " << g.seed;
+        EXPECT_EQ(t.launchX, g.launchX) << "seed " << g.seed;
+        EXPECT_EQ(t.stepX, g.stepX) << "seed " << g.seed;
+        EXPECT_EQ(t.stepY, g.stepY) << "seed " << g.seed;
+    }
+}
+
 } // namespace

@@ -170,6 +170,26 @@ TEST_F(Startup, TwentyDistinctHiddenParticleWindowsWait)
     EXPECT_EQ(windows.size(), 20u);
 }
 
+// The pool's native windows are made in idle time after the strip shows, one per pass of
+// the event loop: the strip is not held up behind them, yet the first burst frame finds
+// them made (and only moves and shows them).
+TEST_F(Startup, ParticleWindowsGetNativeWindowsOnceTheStripShows)
+{
+    auto made = [] {
+        int count = 0;
+        for (const auto &dot : modBarn::Dots)
+            count += dot->hWnd()->testAttribute(Qt::WA_WState_Created);
+        return count;
+    };
+    EXPECT_TRUE(strip.hWnd()->testAttribute(Qt::WA_WState_Created));
+    EXPECT_EQ(made(), 0) << "made before the strip could show";
+    for (int pass = 0; pass < 40 && made() < 20; ++pass)
+        desktop.pump();
+    EXPECT_EQ(made(), 20);
+    for (const auto &dot : modBarn::Dots)
+        EXPECT_FALSE(dot->hWnd()->isVisible());
+}
+
 TEST_F(Startup, LaunchDotRoundsTheAngleAndArmsTheParticle)
 {
     const std::pair<double, std::int32_t> angles[] = {{44.5, 44}, {45.5, 46}, {45.4, 45}, {-29.5, -30}, {389.6, 390}};

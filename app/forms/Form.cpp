@@ -12,6 +12,8 @@
 #include <QMoveEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QPointer>
+#include <QTimer>
 
 #include <vector>
 
@@ -37,6 +39,41 @@ std::vector<std::unique_ptr<Form>> &adoptedForms()
 {
     static auto *forms = new std::vector<std::unique_ptr<Form>>;
     return *forms;
+}
+
+// Hidden windows whose native window is made in idle time once the first window shows:
+// making the particle pool's twenty native windows up front more than doubled the time
+// until the strip appeared.
+std::vector<QPointer<QWidget>> &pendingNativeWindows()
+{
+    static auto *pending = new std::vector<QPointer<QWidget>>;
+    return *pending;
+}
+
+bool g_nativeWindowsScheduled = false;
+
+// Makes one pending native window per pass of the event loop, so the strip's first paint
+// and any press are not held up behind all of them.
+void createNextNativeWindow()
+{
+    auto &pending = pendingNativeWindows();
+    while (!pending.empty() && !pending.back())
+        pending.pop_back();
+    g_nativeWindowsScheduled = !pending.empty();
+    if (pending.empty())
+        return;
+    const QPointer<QWidget> next = pending.back();
+    pending.pop_back();
+    next->winId();
+    QTimer::singleShot(0, createNextNativeWindow);
+}
+
+void scheduleNativeWindows()
+{
+    if (g_nativeWindowsScheduled || pendingNativeWindows().empty())
+        return;
+    g_nativeWindowsScheduled = true;
+    QTimer::singleShot(0, createNextNativeWindow);
 }
 
 } // namespace
@@ -101,9 +138,9 @@ Form::Form(FormStyle style) : style_(style)
                                | Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus
                                | Qt::WindowTransparentForInput);
         widget->setAttribute(Qt::WA_ShowWithoutActivating);
-        // The native window exists from the start, so the first frame that shows it is
-        // not also the one that creates it.
-        widget->winId();
+        // The native window is made before the first burst (see Show), so the first frame
+        // that shows it is not also the one that creates it.
+        pendingNativeWindows().emplace_back(widget.get());
         break;
     case FormStyle::Dialog:
         widget->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
@@ -238,6 +275,7 @@ void Form::Show()
     SetMotifHints(widget_, style_);
     visible_ = true;
     widget_->show();
+    scheduleNativeWindows();
 }
 
 void Form::setVisible(bool visible)

@@ -2,13 +2,20 @@
 
 #include "app/forms/Picture.h"
 
+#include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 
 namespace forms {
 
 Picture Picture::Load(const std::string &resource)
 {
-    QImage image(QString::fromStdString(resource));
+    const QString path = QString::fromStdString(resource);
+    QImageReader reader(path, QFileInfo(path).suffix().toLatin1());
+    // The name says the format: probing by content would load every image plugin, half
+    // of what the pictures cost at start-up.
+    reader.setAutoDetectImageFormat(false);
+    QImage image = reader.read();
     if (image.isNull())
         qFatal("cannot load the picture %s", resource.c_str());
     // Pictures are pixel art: one image pixel is one logical pixel at any scale.

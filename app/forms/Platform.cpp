@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <array>
 #include <cstring>
 
 #include "app/forms/Runtime.h"
@@ -165,13 +166,19 @@ xcb_connection_t *xcbConnection()
     return x11 ? x11->connection() : nullptr;
 }
 
-xcb_atom_t atom(xcb_connection_t *c, const char *name)
+// Every name is asked for before any answer is read: one round trip for all of them.
+template <std::size_t N> std::array<xcb_atom_t, N> internAtoms(xcb_connection_t *c, const char *const (&names)[N])
 {
-    xcb_intern_atom_reply_t *reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
-    const xcb_atom_t a = reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
-    std::free(reply);
-    return a;
+    std::array<xcb_intern_atom_cookie_t, N> cookies;
+    for (std::size_t i = 0; i < N; ++i)
+        cookies[i] = xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(names[i])), names[i]);
+    std::array<xcb_atom_t, N> atoms;
+    for (std::size_t i = 0; i < N; ++i) {
+        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(c, cookies[i], nullptr);
+        atoms[i] = reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+        std::free(reply);
+    }
+    return atoms;
 }
 
 xcb_window_t nativeId(const QWidget *window) { return static_cast<xcb_window_t>(window->winId()); }
@@ -263,15 +270,17 @@ void SetDesktopStates(HWND window)
     if (!c || !window)
         return;
     const xcb_window_t id = nativeId(window);
+    enum { State, SkipTaskbar, SkipPager, Sticky, Desktop };
+    const std::array<xcb_atom_t, 5> atoms = internAtoms(
+        c, {"_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER", "_NET_WM_STATE_STICKY",
+            "_NET_WM_DESKTOP"});
     // Qt keeps _NET_WM_STATE atoms it does not know of when it maps the window. Sticky
     // keeps ordinary stacking, unlike a dock or a window kept above.
-    const xcb_atom_t states[3] = {atom(c, "_NET_WM_STATE_SKIP_TASKBAR"), atom(c, "_NET_WM_STATE_SKIP_PAGER"),
-                                  atom(c, "_NET_WM_STATE_STICKY")};
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 3, states);
+    const xcb_atom_t states[3] = {atoms[SkipTaskbar], atoms[SkipPager], atoms[Sticky]};
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, atoms[State], XCB_ATOM_ATOM, 32, 3, states);
     // Some window managers read the desktop number rather than the sticky state.
     const std::uint32_t allDesktops = 0xFFFFFFFF;
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, atom(c, "_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 32, 1,
-                        &allDesktops);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, atoms[Desktop], XCB_ATOM_CARDINAL, 32, 1, &allDesktops);
     xcb_flush(c);
 #else
     (void)window;
@@ -286,7 +295,7 @@ void SetMotifHints(HWND window, FormStyle style)
     if (!c || !window || hints.flags == 0)
         return;
     static_assert(sizeof(MotifHints) == 5 * sizeof(std::uint32_t), "the property is five 32-bit fields");
-    const xcb_atom_t property = atom(c, "_MOTIF_WM_HINTS");
+    const xcb_atom_t property = internAtoms(c, {"_MOTIF_WM_HINTS"})[0];
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, nativeId(window), property, property, 32, 5, &hints);
     xcb_flush(c);
 #else

@@ -1,0 +1,390 @@
+"""Shared by the end-to-end scenarios: private X servers, the program under test, window
+queries, screenshots, and the facts file that a recording writes and the checks read.
+
+A scenario is a module in this folder with a function `record(session, params)` that plays
+on a fresh server and stores what it saw with `session.fact()` and `session.save_image()`,
+and a `Checks` class (a `FactsCase`) whose test methods judge those facts. CTest runs
+
+    e2e.py record SCENARIO OUTDIR KESTRIN [key=value ...]   (once, a fixture)
+    e2e.py check SCENARIO OUTDIR TEST_NAME                  (once per check)
+
+Exit status 77 means skipped: the recording could not start an X server here, so no check
+can be judged.
+"""
+
+import importlib
+import importlib.util
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import time
+import traceback
+import unittest
+from pathlib import Path
+
+SKIPPED = 77
+FACTS_FILE = "facts.json"
+SOURCE_DIR = Path(__file__).resolve().parents[2]
+
+
+class Skip(Exception):
+    """The scenario cannot run on this machine (no X server could be started)."""
+
+
+class Session:
+    """One recording: an X server of its own, processes started on it, and the facts."""
+
+    def __init__(self, outdir, kestrin):
+        self.outdir = Path(outdir)
+        self.kestrin = Path(kestrin).resolve()
+        self.facts = {}
+        self.display = None
+        self._processes = []  # started here, ended by close(), last first
+
+    # --- servers ------------------------------------------------------------------------
+
+    def start_server(self, width, height, tries=3):
+        """Starts Xvfb on a free display it picks itself; raises Skip when it cannot."""
+        complaint = ""
+        for _ in range(tries):
+            read_end, write_end = os.pipe()
+            # -noreset: by default the server resets when its last client leaves, and a
+            # client that connects during the reset is refused.
+            server = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
+                 "-noreset", "-nolisten", "tcp"],
+                pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+            os.close(write_end)
+            number = _read_line(read_end, timeout=10)
+            os.close(read_end)
+            if number:
+                self.display = ":" + number
+                self._processes.append(server)
+                self.fact("screen", {"width": width, "height": height})
+                return self.display
+            server.kill()
+            complaint = server.communicate()[1].decode(errors="replace").strip()
+            time.sleep(0.5)
+        raise Skip("Xvfb could not start a server: " + (complaint.splitlines() or ["no reason given"])[-1])
+
+    def start_openbox(self):
+        """Starts openbox and waits until it has announced itself on the root window."""
+        with open(self.outdir / "openbox.log", "wb") as log:
+            self._processes.append(subprocess.Popen(["openbox", "--sm-disable"], env=self.env(),
+                                                    stdout=log, stderr=subprocess.STDOUT))
+        ok = wait_until(lambda: "window id" in self.xprop_root("_NET_SUPPORTING_WM_CHECK"), 5)
+        self.fact("openbox_running", ok)
+        if not ok:
+            raise RuntimeError("openbox did not start: " + (self.outdir / "openbox.log").read_text()[-300:])
+
+    # --- the program --------------------------------------------------------------------
+
+    def start_program(self, cwd=None):
+        """Starts the program on this server (its output goes to kestrin.log)."""
+        env = self.env()
+        # The program must not inherit a platform choice from the caller's environment.
+        env.pop("QT_QPA_PLATFORM", None)
+        env.pop("WAYLAND_DISPLAY", None)
+        program = self.kestrin
+        if cwd is not None:
+            # A copy in that folder, so files it writes beside itself land there.
+            program = Path(cwd) / self.kestrin.name
+            shutil.copy2(self.kestrin, program)
+        with open(self.outdir / "kestrin.log", "wb") as log:
+            process = subprocess.Popen([str(program)], cwd=cwd, env=env, stdout=log, stderr=subprocess.STDOUT)
+        self._processes.append(process)
+        return process
+
+    def wait_window(self, process, timeout=10):
+        """The first visible window of the process; raises with the reason when none shows."""
+        found = []
+
+        def shown():
+            found[:] = self.visible_windows(process.pid)
+            return bool(found) or process.poll() is not None
+        wait_until(shown, timeout)
+        if found:
+            return found[0]
+        said = (self.outdir / "kestrin.log").read_text(errors="replace")[:600]
+        state = "still runs" if process.poll() is None else f"exited with status {process.returncode}"
+        windows = self.run("xdotool", "search", "--pid", str(process.pid)).split()
+        raise RuntimeError(f"no visible kestrin window within {timeout} s; kestrin {state}, "
+                           f"with {len(windows)} window(s) mapped or not; it said: {said}")
+
+    def end_program(self, process, timeout=5):
+        """Sends SIGTERM; returns the exit status, or None if it still ran after the timeout."""
+        process.send_signal(signal.SIGTERM)
+        try:
+            return process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+            return None
+
+    def programs_on_display(self, name):
+        """Pids of processes called `name` whose DISPLAY is this server's."""
+        found = []
+        for entry in Path("/proc").iterdir():
+            if not entry.name.isdigit():
+                continue
+            try:
+                if (entry / "comm").read_text().strip() != name:
+                    continue
+                environ = (entry / "environ").read_bytes().split(b"\0")
+            except OSError:
+                continue
+            if ("DISPLAY=" + self.display).encode() in environ:
+                found.append(int(entry.name))
+        return found
+
+    # --- X queries (xdotool, xwininfo, xprop) --------------------------------------------
+
+    def env(self):
+        env = dict(os.environ)
+        env["DISPLAY"] = self.display
+        return env
+
+    def run(self, *command):
+        """Runs an X client on this server; returns its output ("" when it fails)."""
+        done = subprocess.run(command, env=self.env(), capture_output=True, text=True)
+        return done.stdout if done.returncode == 0 else ""
+
+    def visible_windows(self, pid):
+        """Ids of the process's viewable windows."""
+        return [int(w) for w in self.run("xdotool", "search", "--onlyvisible", "--pid", str(pid)).split()]
+
+    def geometry(self, window):
+        """[x, y, width, height]: the absolute position of the window's inside, and its size."""
+        fields = {}
+        for line in self.run("xwininfo", "-id", str(window)).splitlines():
+            key, _, value = line.strip().partition(":")
+            fields[key] = value.strip()
+        keys = ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")
+        return [int(fields[k]) for k in keys] if all(k in fields for k in keys) else None
+
+    def override_redirect(self, window):
+        return "Override Redirect State: yes" in self.run("xwininfo", "-id", str(window))
+
+    def toplevel(self, window):
+        """The top-level ancestor of a window: the window manager's frame, or the window."""
+        root = self._root_id()
+        while True:
+            parent = None
+            for line in self.run("xwininfo", "-tree", "-id", str(window)).splitlines():
+                if "Parent window id:" in line:
+                    parent = int(line.split()[3], 16)
+                    break
+            if parent is None or parent == root:
+                return window
+            window = parent
+
+    def stacking(self):
+        """The root's children, topmost first: a list of (id, [x, y, width, height])."""
+        children = []
+        for line in self.run("xwininfo", "-root", "-children").splitlines():
+            words = line.split()
+            if not words or not words[0].startswith("0x"):
+                continue
+            for word in words[1:]:
+                geometry = _parse_geometry(word)
+                if geometry:
+                    children.append((int(words[0], 16), geometry))
+                    break
+        return children
+
+    def xprop(self, window, name):
+        return self.run("xprop", "-id", str(window), name).strip()
+
+    def xprop_root(self, name):
+        return self.run("xprop", "-root", name).strip()
+
+    def _root_id(self):
+        for line in self.run("xwininfo", "-root").splitlines():
+            if "Window id:" in line:
+                return int(line.split()[3], 16)
+        return None
+
+    # --- input ------------------------------------------------------------------------------
+
+    def xdotool(self, *args):
+        self.run("xdotool", *[str(a) for a in args])
+
+    # --- screenshots ---------------------------------------------------------------------
+
+    def grab(self, box=None):
+        """A screenshot of the screen, or of the box (left, top, right, bottom), as RGB."""
+        from PIL import ImageGrab
+        image = ImageGrab.grab(bbox=box, xdisplay=self.display)
+        return image.convert("RGB")
+
+    def save_image(self, name, image):
+        image.save(self.outdir / f"{name}.png")
+
+    # --- facts -----------------------------------------------------------------------------
+
+    def fact(self, key, value):
+        """Records a fact for the checks; a value must be plain JSON data."""
+        self.facts[key] = value
+
+    def close(self):
+        for process in reversed(self._processes):
+            if process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(5)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait()
+        self._processes.clear()
+
+
+def wait_until(condition, timeout, interval=0.05):
+    """Polls the condition until it holds or the timeout passes; returns its last value."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(interval)
+
+
+def colour_mask(image, rgb):
+    """A greyscale image: 255 where the pixel is exactly that colour, 0 elsewhere."""
+    from PIL import ImageChops
+    bands = [band.point([255 if v == want else 0 for v in range(256)]) for band, want in zip(image.split(), rgb)]
+    return ImageChops.multiply(ImageChops.multiply(bands[0], bands[1]), bands[2])
+
+
+def count_colour(image, rgb):
+    return colour_mask(image, rgb).histogram()[255]
+
+
+def _parse_geometry(word):
+    # "2x2+640+656" (xwininfo may also write negative offsets as "+-5")
+    size, _, offsets = word.partition("+")
+    if "x" not in size or not offsets:
+        return None
+    try:
+        w, h = (int(v) for v in size.split("x"))
+        x, y = (int(v) for v in offsets.split("+", 1))
+    except ValueError:
+        return None
+    return [x, y, w, h]
+
+
+def _read_line(fd, timeout):
+    """Reads one line from a pipe within the timeout; "" when it closes or times out."""
+    import select
+    data = b""
+    deadline = time.monotonic() + timeout
+    while not data.endswith(b"\n"):
+        left = deadline - time.monotonic()
+        if left <= 0 or not select.select([fd], [], [], left)[0]:
+            return ""
+        chunk = os.read(fd, 64)
+        if not chunk:
+            return ""
+        data += chunk
+    return data.decode().strip()
+
+
+# --- the checks' side -------------------------------------------------------------------------
+
+class FactsCase(unittest.TestCase):
+    """Base of a scenario's checks: reads the facts of the recording in E2E_OUTDIR."""
+
+    facts = None
+    outdir = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.outdir = Path(os.environ["E2E_OUTDIR"])
+        path = cls.outdir / FACTS_FILE
+        cls.facts = json.loads(path.read_text()) if path.exists() else {
+            "status": "error", "reason": f"no recording: {path} does not exist"}
+        if cls.facts.get("status") == "skipped":
+            raise unittest.SkipTest(cls.facts.get("reason", "the recording was skipped"))
+
+    def fact(self, key):
+        """A recorded fact; fails the check when the recording did not get that far."""
+        if key not in self.facts:
+            self.fail(f"the recording has no fact '{key}'"
+                      + (f"; it stopped with: {self.facts['reason']}" if "reason" in self.facts else ""))
+        return self.facts[key]
+
+    def image(self, name):
+        from PIL import Image
+        path = self.outdir / f"{name}.png"
+        if not path.exists():
+            self.fail(f"the recording saved no screenshot '{name}'"
+                      + (f"; it stopped with: {self.facts['reason']}" if "reason" in self.facts else ""))
+        return Image.open(path).convert("RGB")
+
+
+def record(scenario, outdir, kestrin, params):
+    """Runs a scenario's recording; writes the facts file whatever happens. Exit status."""
+    outdir = Path(outdir)
+    shutil.rmtree(outdir, ignore_errors=True)
+    outdir.mkdir(parents=True)
+    session = Session(outdir, kestrin)
+    status = 0
+    try:
+        if not session.kestrin.is_file() or not os.access(session.kestrin, os.X_OK):
+            raise RuntimeError(f"{session.kestrin} is not an executable")
+        _require_tools()
+        importlib.import_module(scenario).record(session, params)
+        session.facts["status"] = "recorded"
+    except Skip as reason:
+        session.facts = {"status": "skipped", "reason": str(reason)}
+        status = SKIPPED
+    except Exception as error:  # the checks say what is missing; this says why
+        session.facts["status"] = "error"
+        session.facts["reason"] = f"{type(error).__name__}: {error}"
+        traceback.print_exc()
+        status = 1
+    finally:
+        session.close()
+        (outdir / FACTS_FILE).write_text(json.dumps(session.facts, indent=2, sort_keys=True))
+    print(json.dumps(session.facts, indent=2, sort_keys=True))
+    if status == SKIPPED:
+        print("SKIP:", session.facts["reason"])
+    return status
+
+
+def _require_tools():
+    if not shutil.which("Xvfb"):
+        raise Skip("Xvfb is not installed (see tools/install-deps.sh)")
+    if importlib.util.find_spec("PIL") is None:
+        raise RuntimeError("Pillow is needed (Debian: python3-pil, see tools/install-deps.sh)")
+    missing = [tool for tool in ("xdotool", "xwininfo", "xprop") if not shutil.which(tool)]
+    if missing:
+        raise RuntimeError(f"{', '.join(missing)} needed and not installed (see tools/install-deps.sh)")
+
+
+def check(scenario, outdir, name):
+    """Runs one named check of a scenario against a recording. Exit status."""
+    os.environ["E2E_OUTDIR"] = str(outdir)
+    module = importlib.import_module(scenario)
+    suite = unittest.defaultTestLoader.loadTestsFromName(f"Checks.{name}", module)
+    result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(suite)
+    if not result.wasSuccessful():
+        return 1
+    return SKIPPED if result.skipped else 0
+
+
+def main(argv):
+    sys.path.insert(0, str(Path(__file__).resolve().parent))
+    if len(argv) >= 5 and argv[1] == "record":
+        params = dict(arg.split("=", 1) for arg in argv[5:])
+        return record(argv[2], argv[3], argv[4], params)
+    if len(argv) == 5 and argv[1] == "check":
+        return check(argv[2], argv[3], argv[4])
+    print(__doc__)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
