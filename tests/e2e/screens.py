@@ -1,0 +1,138 @@
+"""The strip on a desktop of two monitors whose screens change while it runs: a 1024x1080
+monitor on the left and the primary 1280x720 monitor right of it, bottom-aligned (so the
+primary starts at y = 360); then a panel with a strut appears along the primary's bottom and
+goes again; then the primary monitor grows to 1920x1080 and shrinks back, and the screen
+shrinks to fit, as RandR reports changes of resolution. Under openbox, which turns struts
+into the work area.
+
+Parameters: none.
+"""
+
+import subprocess
+import sys
+import time
+import unittest
+from pathlib import Path
+
+import e2e
+
+STRIP_H = 64
+PANEL_H = 40
+LEFT_MONITOR = (0, 0, 1024, 1080)
+PRIMARY = (1024, 360, 1280, 720)
+BIG_PRIMARY = (1024, 0, 1920, 1080)
+WHITE = (255, 255, 255)
+
+
+def _monitor_spec(rect):
+    x, y, w, h = rect
+    # Physical sizes in millimetres do not matter here; xrandr wants some.
+    return f"{w}/{w // 4}x{h}/{h // 4}+{x}+{y}"
+
+
+def _set_monitors(session, primary):
+    session.run("xrandr", "--setmonitor", "left", _monitor_spec(LEFT_MONITOR), "none")
+    # Bound to the server's only output, the primary monitor replaces the output's own
+    # monitor that covers the whole screen; the "*" makes it primary.
+    session.run("xrandr", "--delmonitor", "primary")
+    session.run("xrandr", "--setmonitor", "*primary", _monitor_spec(primary), "screen")
+
+
+def _settled_geometry(session, window, previous, timeout=3):
+    """The strip's geometry once it has changed from `previous` and stayed put a moment."""
+    e2e.wait_until(lambda: session.geometry(window) != previous, timeout)
+    time.sleep(0.3)
+    return session.geometry(window)
+
+
+def _strip_picture(session, geometry):
+    """The strip's pixels, once it has painted itself (unpainted, it is black)."""
+    x, y, w, h = geometry
+    grab = lambda: session.grab((x, y, x + w, y + h))
+    return e2e.wait_until(lambda: _painted(grab()), 2, interval=0.1) or grab()
+
+
+def _painted(image):
+    return image if image.getpixel((0, 0)) != (0, 0, 0) else None
+
+
+def record(session, params):
+    # Xvfb's screen cannot grow later: start it large enough for the bigger primary monitor.
+    # The monitors span its full height, so a panel's strut counts from the same bottom edge
+    # for the window manager and for the X server.
+    session.start_server(2944, 1080)
+    _set_monitors(session, PRIMARY)
+    session.fact("monitors", session.run("xrandr", "--listmonitors"))
+    session.start_openbox()
+    program = session.start_program()
+    window = session.wait_window(program)
+    time.sleep(0.5)
+    at_start = session.geometry(window)
+    session.fact("strip_at_start", at_start)
+    session.save_image("strip_at_start", _strip_picture(session, at_start))
+
+    x, y, w, h = PRIMARY
+    dock = subprocess.Popen([sys.executable, str(Path(__file__).with_name("dock_window.py")),
+                             str(x), str(y + h - PANEL_H), str(w), str(PANEL_H)], env=session.env())
+    session._processes.append(dock)
+    above_panel = _settled_geometry(session, window, at_start)
+    session.fact("strip_with_panel", above_panel)
+    session.fact("workarea_with_panel", session.xprop_root("_NET_WORKAREA"))
+
+    dock.terminate()
+    dock.wait(5)
+    session.fact("strip_after_panel", _settled_geometry(session, window, above_panel))
+
+    _set_monitors(session, BIG_PRIMARY)
+    bigger = _settled_geometry(session, window, at_start)
+    session.fact("strip_on_bigger_screen", bigger)
+    session.save_image("strip_on_bigger_screen", _strip_picture(session, bigger))
+
+    _set_monitors(session, PRIMARY)
+    session.run("xrandr", "--fb", "2304x1080")
+    smaller = _settled_geometry(session, window, bigger)
+    session.fact("strip_on_smaller_screen", smaller)
+    session.save_image("strip_on_smaller_screen", _strip_picture(session, smaller))
+    session.fact("still_running", program.poll() is None)
+
+
+def _on_bottom_of(rect, bottom=None):
+    x, y, w, h = rect
+    return [x, (bottom if bottom is not None else y + h) - STRIP_H, w, STRIP_H]
+
+
+class Checks(e2e.FactsCase):
+
+    def assert_title_centred(self, name):
+        strip = self.image(name)
+        white = e2e.colour_mask(strip, WHITE).getbbox()
+        self.assertIsNotNone(white, f"no title on the strip in {name}")
+        left, _, right, _ = white
+        self.assertLessEqual(abs((left + right) / 2 - strip.width / 2), 8,
+                             f"title lettering spans {left}..{right} on a strip {strip.width} wide")
+
+    def test_strip_stands_on_the_primary_monitor_right_of_another(self):
+        self.assertEqual(self.fact("strip_at_start"), _on_bottom_of(PRIMARY),
+                         "strip [x, y, width, height] on the primary monitor at 1024,360")
+        self.assert_title_centred("strip_at_start")
+
+    def test_strip_rises_above_a_panel_that_appears(self):
+        x, y, w, h = PRIMARY
+        self.assertEqual(self.fact("strip_with_panel"), _on_bottom_of(PRIMARY, y + h - PANEL_H),
+                         "work area: " + self.fact("workarea_with_panel"))
+
+    def test_strip_returns_to_the_bottom_when_the_panel_goes(self):
+        self.assertEqual(self.fact("strip_after_panel"), _on_bottom_of(PRIMARY))
+
+    def test_strip_follows_a_larger_primary_screen(self):
+        self.assertEqual(self.fact("strip_on_bigger_screen"), _on_bottom_of(BIG_PRIMARY))
+        self.assert_title_centred("strip_on_bigger_screen")
+
+    def test_strip_follows_a_smaller_primary_screen(self):
+        self.assertEqual(self.fact("strip_on_smaller_screen"), _on_bottom_of(PRIMARY))
+        self.assert_title_centred("strip_on_smaller_screen")
+        self.assertTrue(self.fact("still_running"))
+
+
+if __name__ == "__main__":
+    unittest.main()
