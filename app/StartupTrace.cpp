@@ -1,4 +1,5 @@
 // Opt-in timings of the start-up phases, written to stderr.
+
 #include "app/StartupTrace.h"
 
 #include <chrono>
