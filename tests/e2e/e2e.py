@@ -82,12 +82,15 @@ class Session:
 
     # --- the program --------------------------------------------------------------------
 
-    def start_program(self, cwd=None):
-        """Starts the program on this server (its output goes to kestrin.log)."""
+    def start_program(self, cwd=None, env=None):
+        """Starts the program on this server (its output goes to kestrin.log), with the
+        variables in `env` added to its environment."""
+        extra = env or {}
         env = self.env()
-        # The program must not inherit a platform choice from the caller's environment.
-        env.pop("QT_QPA_PLATFORM", None)
-        env.pop("WAYLAND_DISPLAY", None)
+        # The program must not inherit a platform choice or a scale from the caller's environment.
+        for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "QT_SCALE_FACTOR"):
+            env.pop(name, None)
+        env.update(extra)
         program = self.kestrin
         if cwd is not None:
             # A copy in that folder, so files it writes beside itself land there.
@@ -123,6 +126,12 @@ class Session:
             process.kill()
             process.wait()
             return None
+
+    def start_client(self, *command):
+        """Starts another X client on this server (its output is dropped); close() ends it."""
+        process = subprocess.Popen(command, env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self._processes.append(process)
+        return process
 
     def programs_on_display(self, name):
         """Pids of processes called `name` whose DISPLAY is this server's."""

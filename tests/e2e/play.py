@@ -32,10 +32,16 @@ NEAR_PLATE = 60               # pixels from the plate within which the burst sta
 
 # --- reading the strip's pictures ------------------------------------------------------------
 
+def scale_of(strip):
+    """Device pixels per logical pixel in a picture of the whole strip (QT_SCALE_FACTOR)."""
+    return max(1, strip.size[1] // STRIP_H)
+
+
 def panel_area(strip):
     """The middle of the strip, where the panel is centred."""
     w, h = strip.size
-    return strip.crop((w // 2 - 45, 0, w // 2 + 45, h))
+    half = 45 * scale_of(strip)
+    return strip.crop((w // 2 - half, 0, w // 2 + half, h))
 
 
 def panel_shows(strip, colour):
@@ -44,14 +50,17 @@ def panel_shows(strip, colour):
 
 def find_plate(strip):
     """(x, y) in strip pixels of the plate's 14x8 box, or None. The plate's white is two
-    rows, 6 and 10 pixels wide, from (+4,+2) and (+2,+3) of its box; the strip's ends
-    (labels, icons) are left out."""
+    rows, 6 and 10 logical pixels wide, from (+4,+2) and (+2,+3) of its box; the strip's
+    ends (labels, icons) are left out."""
     w, h = strip.size
-    mask = e2e.colour_mask(strip.crop((EDGE, 0, w - EDGE, h)), WHITE)
+    scale = scale_of(strip)
+    edge = EDGE * scale
+    mask = e2e.colour_mask(strip.crop((edge, 0, w - edge, h)), WHITE)
     box = mask.getbbox()
-    if not box or (box[2] - box[0], box[3] - box[1]) != (10, 2) or mask.histogram()[255] != 16:
+    if (not box or (box[2] - box[0], box[3] - box[1]) != (10 * scale, 2 * scale)
+            or mask.histogram()[255] != 16 * scale * scale):
         return None
-    return box[0] + EDGE - 2, box[1] - 2
+    return box[0] + edge - 2 * scale, box[1] - 2 * scale
 
 
 def white_in_middle(strip):
@@ -157,12 +166,23 @@ class Player:
         self.program = program
         self.window = window
         self.x = self.y = self.w = self.h = 0
+        self.scale = 1  # device pixels per logical pixel, from the strip's height
 
     def alive(self):
         return self.program.poll() is None
 
     def locate(self):
         self.x, self.y, self.w, self.h = self.session.geometry(self.window) or (0, 0, 0, 0)
+        self.scale = max(1, self.h // STRIP_H)
+
+    def wait_placed(self, screen_height, timeout=5):
+        """Waits until the strip stands on the screen's bottom and has painted itself (a
+        window manager reparents and places it first; unpainted, it is black)."""
+        def placed_and_painted():
+            self.locate()
+            return (self.h > 0 and self.y + self.h == screen_height
+                    and self.grab().getextrema() != ((0, 0),) * 3)
+        e2e.wait_until(placed_and_painted, timeout, 0.1)
 
     def grab(self):
         return self.session.grab((self.x, self.y, self.x + self.w, self.y + self.h))
@@ -184,11 +204,12 @@ class Player:
         shot = self.grab()
         return shot if condition(shot) else None
 
-    def shoot(self, first_timeout):
+    def shoot(self, first_timeout, lowest=None):
         """Shoots once at the flying plate: finds it in two consecutive frames, puts the
         pointer where the next frame will draw it, and presses as soon as that frame is on
-        the screen. Returns the absolute (x, y) of the plate's box aimed at, or None when no
-        plate flies."""
+        the screen; with `lowest`, only once the plate's box starts at or above that row of
+        the strip (logical pixels). Returns the absolute (x, y) of the plate's box aimed at,
+        or None when no plate flies."""
         deadline = time.monotonic() + first_timeout
         previous = None
         while time.monotonic() < deadline and self.alive():
@@ -199,40 +220,50 @@ class Player:
                 continue
             deadline = time.monotonic() + 0.6  # the plate may be lost between frames
             if previous is not None and position != previous:
+                s = self.scale
                 dx, dy = position[0] - previous[0], position[1] - previous[1]
-                # A frame moves the plate 4-7 pixels sideways and at most 3 up or down; a
-                # larger step means a frame went by unseen.
-                if 4 <= abs(dx) <= 7 and abs(dy) <= 3:
+                # A frame moves the plate 4-7 logical pixels sideways and at most 3 up or
+                # down; a larger step means a frame went by unseen.
+                high_enough = lowest is None or position[1] + dy <= lowest * s
+                if 4 * s <= abs(dx) <= 7 * s and abs(dy) <= 3 * s and high_enough:
                     ax, ay = self.x + position[0] + dx, self.y + position[1] + dy
-                    ox, oy = aim(dx, dy)
-                    self.session.xdotool("mousemove", ax + ox, ay + oy)
+                    ox, oy = aim(dx // s, dy // s)
+                    # The middle of the device pixels that show the logical pixel aimed at.
+                    self.session.xdotool("mousemove", ax + ox * s + s // 2, ay + oy * s + s // 2)
                     e2e.wait_until(lambda: self.grab().tobytes() != shot.tobytes(), 0.3, 0)
                     self.session.xdotool("click", 1)
                     return ax, ay
             previous = position
         return None
 
+    def particles(self):
+        """The shown particle windows (the program's viewable windows of a particle's 2x2
+        logical pixels) as {id: [x, y, w, h]}, and every top-level window, topmost first."""
+        visible = set(self.session.visible_windows(self.program.pid))
+        stacking = self.session.stacking()
+        size = [2 * self.scale, 2 * self.scale]
+        dots = {window: geometry for window, geometry in stacking
+                if window in visible and geometry[2:] == size}
+        return dots, [window for window, _ in stacking]
+
     def watch_particles(self, at, strip_top, timeout):
-        """Watches the particle windows (the program's viewable 2x2 windows) after a shot
-        at the plate at `at`. Returns None when none appeared, else what was seen."""
+        """Watches the particle windows after a shot at the plate at `at`. Returns None when
+        none appeared, else what was seen."""
         seen = {"max_at_once": 0, "above_strip_at_max": 0, "nearest_first_seen": None, "ids": []}
         ids = set()
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
-            visible = set(self.session.visible_windows(self.program.pid))
-            stacking = self.session.stacking()
-            order = [window for window, _ in stacking]
+            dots, order = self.particles()
             strip_at = order.index(strip_top) if strip_top in order else None
-            dots = [(i, geometry) for i, (window, geometry) in enumerate(stacking)
-                    if window in visible and geometry[2:] == [2, 2]]
-            ids.update(stacking[i][0] for i, _ in dots)
+            ids.update(dots)
             if dots and seen["nearest_first_seen"] is None:
                 seen["nearest_first_seen"] = min(
-                    ((g[0] - at[0]) ** 2 + (g[1] - at[1]) ** 2) ** 0.5 for _, g in dots)
+                    ((g[0] - at[0]) ** 2 + (g[1] - at[1]) ** 2) ** 0.5 for g in dots.values())
                 deadline = time.monotonic() + 0.4  # seen: watch a little longer for the most at once
             if len(dots) > seen["max_at_once"]:
                 seen["max_at_once"] = len(dots)
-                seen["above_strip_at_max"] = sum(strip_at is not None and i < strip_at for i, _ in dots)
+                seen["above_strip_at_max"] = sum(strip_at is not None and order.index(w) < strip_at
+                                                 for w in dots)
             time.sleep(0.01)
         if not ids:
             return None
@@ -256,12 +287,7 @@ def record(session, params):
     program = session.start_program(cwd=folder)
     window = session.wait_window(program)
     player = Player(session, program, window)
-
-    # Let a window manager reparent and place the strip, and the first paint happen.
-    def placed_and_painted():
-        player.locate()
-        return player.y == SCREEN_H - STRIP_H and player.grab().getextrema() != ((0, 0),) * 3
-    e2e.wait_until(placed_and_painted, 5, 0.1)
+    player.wait_placed(SCREEN_H)
     session.fact("strip", [player.x, player.y, player.w, player.h])
     strip_top = session.toplevel(window)
 
@@ -278,34 +304,46 @@ def record(session, params):
     exit_through_the_menu(session, player, folder)
 
 
-def play_until_hit(session, player, strip_top):
-    """Throws plates until one is hit, two shots a plate at most."""
-    shots_log = []
-    for plate in range(1, PLATES_TO_HIT + 1):
+def hit_a_plate(player, plates, watch, shots, lowest=None):
+    """Throws up to `plates` plates from the shown Click! panel, two shots a plate at most
+    (at or above row `lowest` of the strip, see Player.shoot), until `watch(at)`, called
+    after each shot at the plate's box `at`, sees a burst and returns what it saw. Appends
+    every shot to `shots` as it goes, so a recording that breaks keeps them. Returns
+    (plate, shot, at, seen), or None when no plate was hit."""
+    for plate in range(1, plates + 1):
         if plate > 1 and player.wait_panel(GREEN, 12) is None:
             raise RuntimeError(f"plate {plate}: no Click! panel after the previous plate")
         player.click_centre()
         first_timeout = 4.5
         for shot_no in (1, 2):
-            at = player.shoot(first_timeout)
+            at = player.shoot(first_timeout, lowest)
             if at is None:
                 break
             first_timeout = 1.5
-            burst = player.watch_particles(at, strip_top, 1.0)
-            shots_log.append({"plate": plate, "shot": shot_no, "at": list(at), "particles": burst is not None})
-            session.fact("shots", shots_log)
-            if burst is not None:
-                session.save_image("after_hit", player.grab())
-                burst.update(plate=plate, shots=shot_no, at=list(at))
-                session.fact("hit", burst)
-                # The hidden plate flies on; then the next plate is offered.
-                next_plate = player.wait_panel(GREEN, 12)
-                session.fact("click_panel_after_hit", next_plate is not None)
-                if next_plate is not None:
-                    session.save_image("next_plate", next_plate)
-                return
-    session.fact("shots", shots_log)
-    player.wait_panel(GREEN, 12)
+            seen = watch(at)
+            shots.append({"plate": plate, "shot": shot_no, "at": list(at), "particles": seen is not None})
+            if seen is not None:
+                return plate, shot_no, at, seen
+    return None
+
+
+def play_until_hit(session, player, strip_top):
+    """Throws plates until one is hit, then waits for the next plate's panel."""
+    shots = []
+    session.fact("shots", shots)
+    hit = hit_a_plate(player, PLATES_TO_HIT, lambda at: player.watch_particles(at, strip_top, 1.0), shots)
+    if hit is None:
+        player.wait_panel(GREEN, 12)
+        return
+    plate, shot_no, at, burst = hit
+    session.save_image("after_hit", player.grab())
+    burst.update(plate=plate, shots=shot_no, at=list(at))
+    session.fact("hit", burst)
+    # The hidden plate flies on; then the next plate is offered.
+    next_plate = player.wait_panel(GREEN, 12)
+    session.fact("click_panel_after_hit", next_plate is not None)
+    if next_plate is not None:
+        session.save_image("next_plate", next_plate)
 
 
 def let_a_plate_fly_by(session, player):
