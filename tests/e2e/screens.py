@@ -8,7 +8,6 @@ into the work area.
 Parameters: none.
 """
 
-import subprocess
 import sys
 import time
 import unittest
@@ -72,9 +71,8 @@ def record(session, params):
     session.save_image("strip_at_start", _strip_picture(session, at_start))
 
     x, y, w, h = PRIMARY
-    dock = subprocess.Popen([sys.executable, str(Path(__file__).with_name("dock_window.py")),
-                             str(x), str(y + h - PANEL_H), str(w), str(PANEL_H)], env=session.env())
-    session._processes.append(dock)
+    dock = session.start_client(sys.executable, str(Path(__file__).with_name("dock_window.py")),
+                                str(x), str(y + h - PANEL_H), str(w), str(PANEL_H))
     above_panel = _settled_geometry(session, window, at_start)
     session.fact("strip_with_panel", above_panel)
     session.fact("workarea_with_panel", session.xprop_root("_NET_WORKAREA"))
