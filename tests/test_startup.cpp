@@ -7,8 +7,10 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QScreen>
+#include <QTest>
 #include <QWidget>
 
+#include <optional>
 #include <set>
 
 #include "burst/modBarn.h"
@@ -87,6 +89,49 @@ TEST_F(Startup, AStripMovedByOthersIsPutBackAFewTimesThenLeft)
     window.move(10, 10);
     desktop.pump();
     EXPECT_EQ(window.geometry().topLeft(), home);
+}
+
+// Some window managers have the strip elsewhere without telling Qt (weston through XWayland
+// leaves it in its frame's corner): shortly after showing, the strip asks the window system
+// where it stands and asks it to put the strip back, the same few times at most.
+TEST_F(Startup, AStripTheWindowSystemHasElsewhereIsPutBackThroughIt)
+{
+    const QPoint home = strip.hWnd()->geometry().topLeft();
+    const QPoint corner(32, 32);
+    struct Case {
+        const char *what;
+        QPoint reported;
+        bool moveTakes; // whether the window system then has the strip where asked
+        int putBacks;
+    };
+    const Case cases[] = {
+        {"in place", home, false, 0},
+        {"lifted above a panel the program cannot see", home - QPoint(0, 23), false, 0},
+        {"in the corner, until asked", corner, true, 1},
+        {"in the corner whatever is asked", corner, false, 3},
+    };
+    for (const Case &c : cases) {
+        QPoint reported = c.reported;
+        std::vector<QPoint> asked;
+        forms::hooks().windowSystemPlace = [&](forms::HWND) {
+            return std::optional<forms::PixelPoint>({reported.x(), reported.y()});
+        };
+        forms::hooks().moveNative = [&](forms::HWND, int x, int y) {
+            asked.emplace_back(x, y);
+            if (c.moveTakes)
+                reported = QPoint(x, y);
+            return true;
+        };
+        strip.Move(strip.Left(), strip.Top()); // a new placement allows new put-backs
+        strip.Show();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return static_cast<int>(asked.size()) >= c.putBacks; }, 5000)) << c.what;
+        // Long enough for the checks after the last put-back to have run.
+        QTest::qWait(700);
+        EXPECT_EQ(asked, std::vector<QPoint>(static_cast<std::size_t>(c.putBacks), home)) << c.what;
+        EXPECT_EQ(strip.hWnd()->geometry().topLeft(), home) << c.what;
+        forms::hooks().windowSystemPlace = nullptr;
+        forms::hooks().moveNative = nullptr;
+    }
 }
 
 TEST_F(Startup, WithoutAnXServerTheStripsScreenOriginIsItsOwnPlace)

@@ -52,6 +52,13 @@ std::vector<QPointer<QWidget>> &pendingNativeWindows()
 
 bool g_nativeWindowsScheduled = false;
 
+// A window manager that moves the strip anyway gets it put back this many times, then is
+// left alone rather than fought.
+constexpr int kMaxPutBacks = 3;
+// How long after being shown, or put back, the strip asks the window system where it
+// stands: long enough for a compositor to have placed and shown it.
+constexpr int kPlaceCheckMs = 250;
+
 // Makes one pending native window per pass of the event loop, so the strip's first paint
 // and any press are not held up behind all of them.
 void createNextNativeWindow()
@@ -216,22 +223,42 @@ void Form::place()
     Control::place();
 }
 
+bool Form::standsInPlace(const QPoint &topLeft) const
+{
+    // A window manager that only lifts the strip a little, keeping it across the same
+    // span, knows of a panel the program cannot see (compositors that publish no work
+    // area; a user's rule for the strip puts it there): that place stands.
+    const QPoint placed(toPx(left_), toPx(top_));
+    const int lift = placed.y() - topLeft.y();
+    return topLeft == placed || (topLeft.x() == placed.x() && lift > 0 && lift < toPx(height_));
+}
+
 void Form::movedByWindowSystem()
 {
-    // A window manager that moves the strip anyway gets it put back a few times, then
-    // is left alone rather than fought. One that only lifts it a little, keeping it across
-    // the same span, knows of a panel the program cannot see (compositors that publish no
-    // work area; a user's rule for the strip puts it there): that place stands.
-    constexpr int kMaxPutBacks = 3;
-    if (style_ != FormStyle::Strip || !visible_ || putBacks_ >= kMaxPutBacks)
-        return;
-    const QPoint placed(toPx(left_), toPx(top_));
-    const QPoint now = widget_->geometry().topLeft();
-    const int lift = placed.y() - now.y();
-    if (now == placed || (now.x() == placed.x() && lift > 0 && lift < toPx(height_)))
+    if (style_ != FormStyle::Strip || !visible_ || putBacks_ >= kMaxPutBacks
+        || standsInPlace(widget_->geometry().topLeft()))
         return;
     ++putBacks_;
     Control::place();
+}
+
+void Form::checkPlaceWithWindowSystem()
+{
+    // Qt learns of a move only from the window manager's notice, and not every one sends
+    // it: weston, through XWayland, reparents the strip into a frame at the screen's
+    // corner and moves the frame to the asked place only when the window's contents change
+    // after the compositor has shown it. A strip painted once before that is shown in its
+    // place, but for the X server, which clicks, the menu and the burst go by, it stays in
+    // the corner. A move asked of the server itself makes the window manager update the
+    // frame; Qt, which believes the strip is in place, would not send one.
+    if (style_ != FormStyle::Strip || !visible_ || putBacks_ >= kMaxPutBacks)
+        return;
+    const std::optional<TwipsPoint> origin = NativeScreenOrigin(widget_);
+    if (!origin || standsInPlace(QPoint(toPx(origin->x), toPx(origin->y))))
+        return;
+    ++putBacks_;
+    if (MoveNativeWindow(widget_, toPx(left_), toPx(top_)))
+        QTimer::singleShot(kPlaceCheckMs, widget_, [this] { checkPlaceWithWindowSystem(); });
 }
 
 TwipsPoint Form::ScreenOrigin() const { return NativeScreenOrigin(widget_).value_or(TwipsPoint{Left(), Top()}); }
@@ -275,6 +302,8 @@ void Form::Show()
     SetMotifHints(widget_, style_);
     visible_ = true;
     widget_->show();
+    if (style_ == FormStyle::Strip)
+        QTimer::singleShot(kPlaceCheckMs, widget_, [this] { checkPlaceWithWindowSystem(); });
     scheduleNativeWindows();
 }
 

@@ -10,6 +10,7 @@
 #include "app/forms/Platform.h"
 
 class QImage;
+class QPoint;
 
 namespace forms {
 
@@ -54,6 +55,10 @@ private:
     void closedByUser();
     // Puts a strip that something else moved back in its place, a few times at most.
     void movedByWindowSystem();
+    // The same for a strip the window system has elsewhere without telling Qt.
+    void checkPlaceWithWindowSystem();
+    // Whether a strip whose window starts at this pixel stands where the program put it.
+    bool standsInPlace(const QPoint &topLeft) const;
     FormStyle style_;
     std::string caption_;
     Color backColor_ = vbButtonFace;

@@ -183,6 +183,15 @@ template <std::size_t N> std::array<xcb_atom_t, N> internAtoms(xcb_connection_t 
 
 xcb_window_t nativeId(const QWidget *window) { return static_cast<xcb_window_t>(window->winId()); }
 
+// The server's coordinates are device pixels: under a scale factor Qt's logical pixels
+// would land at a fraction of the place.
+QPoint devicePlace(const QWidget *window, int x, int y)
+{
+    const double ratio = window->devicePixelRatio();
+    const QPoint origin = window->screen()->geometry().topLeft();
+    return {toDevicePixels(x, ratio, origin.x()), toDevicePixels(y, ratio, origin.y())};
+}
+
 } // namespace
 #endif
 
@@ -215,14 +224,10 @@ bool MoveNativeWindowAbove(HWND window, int x, int y)
     xcb_connection_t *c = xcbConnection();
     if (!c)
         return false;
-    // The server's coordinates are device pixels: under a scale factor Qt's logical
-    // pixels would land at a fraction of the place.
-    const double ratio = window->devicePixelRatio();
-    const QPoint origin = window->screen()->geometry().topLeft();
     // Position and stacking in one request: a particle stays above windows raised
     // meanwhile at no extra cost per frame.
-    const std::uint32_t values[3] = {static_cast<std::uint32_t>(toDevicePixels(x, ratio, origin.x())),
-                                     static_cast<std::uint32_t>(toDevicePixels(y, ratio, origin.y())),
+    const QPoint place = devicePlace(window, x, y);
+    const std::uint32_t values[3] = {static_cast<std::uint32_t>(place.x()), static_cast<std::uint32_t>(place.y()),
                                      XCB_STACK_MODE_ABOVE};
     xcb_configure_window(c, nativeId(window),
                          XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_STACK_MODE, values);
@@ -234,8 +239,37 @@ bool MoveNativeWindowAbove(HWND window, int x, int y)
 #endif
 }
 
+bool MoveNativeWindow(HWND window, int x, int y)
+{
+    if (!window || !window->isVisible())
+        return false;
+    if (hooks().moveNative)
+        return hooks().moveNative(window, x, y);
+#ifdef KESTRIN_HAVE_XCB
+    xcb_connection_t *c = xcbConnection();
+    if (!c)
+        return false;
+    const QPoint place = devicePlace(window, x, y);
+    const std::uint32_t values[2] = {static_cast<std::uint32_t>(place.x()), static_cast<std::uint32_t>(place.y())};
+    xcb_configure_window(c, nativeId(window), XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
+    xcb_flush(c);
+    return true;
+#else
+    (void)x;
+    (void)y;
+    return false;
+#endif
+}
+
 std::optional<TwipsPoint> NativeScreenOrigin(HWND window)
 {
+    if (hooks().windowSystemPlace && window) {
+        const std::optional<PixelPoint> place = hooks().windowSystemPlace(window);
+        if (!place)
+            return std::nullopt;
+        return TwipsPoint{static_cast<float>(place->x) * Screen::TwipsPerPixelX(),
+                          static_cast<float>(place->y) * Screen::TwipsPerPixelY()};
+    }
 #ifdef KESTRIN_HAVE_XCB
     xcb_connection_t *c = xcbConnection();
     if (!c || !window || !window->isVisible())

@@ -60,6 +60,10 @@ int fromDevicePixels(int device, double ratio, int origin);
 // rewrites on every move. False where that is not available.
 bool MoveNativeWindowAbove(HWND window, int x, int y);
 
+// Asks the window system itself to move a shown top-level window (logical pixels), for
+// when Qt believes it is already there. False where that is not available.
+bool MoveNativeWindow(HWND window, int x, int y);
+
 // Where a top-level window's client area starts on the screen, in twips, as the window
 // system has it (a window manager may have moved the window); nothing where no window
 // system answers.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "app/forms/Screen.h"
@@ -35,6 +36,12 @@ struct Hooks {
     // A shown window's move that also stacks it above all others (logical pixels);
     // false leaves the move to Qt.
     std::function<bool(HWND window, int x, int y)> moveAbove;
+    // Where the window system has a shown top-level window (logical pixels); nothing
+    // where none answers.
+    std::function<std::optional<PixelPoint>(HWND window)> windowSystemPlace;
+    // A shown top-level window's move asked of the window system itself (logical pixels);
+    // false where that is not available.
+    std::function<bool(HWND window, int x, int y)> moveNative;
 };
 
 // The hooks in force; assign members to replace them.

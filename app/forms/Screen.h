@@ -15,6 +15,12 @@ struct PixelRect {
     friend bool operator==(const PixelRect &, const PixelRect &) = default;
 };
 
+// A point of the desktop in logical pixels.
+struct PixelPoint {
+    int x = 0, y = 0;
+    friend bool operator==(const PixelPoint &, const PixelPoint &) = default;
+};
+
 // The primary screen's rectangle and its work area, the part that panels leave free.
 struct ScreenView {
     PixelRect geometry;

@@ -1,75 +1,51 @@
-"""The real program on Wayland compositors, through XWayland: a headless compositor of its
-own per recording, the program started as a person's session would start it (DISPLAY and
-WAYLAND_DISPLAY both set, no QT_QPA_PLATFORM), and the strip judged from the X side
-(xwininfo, xprop, xdotool, the window's own pixels) and, where the compositor can take one,
-from a screenshot of its output.
+"""Wayland compositors for the end-to-end scenarios: a headless compositor of its own per
+recording (weston, sway, mutter, kwin), its XWayland server as the session's display, the
+program started as a person's session would start it (DISPLAY and WAYLAND_DISPLAY both set,
+no QT_QPA_PLATFORM), the strip judged from the X side (xwininfo, xprop, xdotool, the
+window's own pixels) and, where the compositor can take one, from a screenshot of its
+output, and the checks every compositor must pass.
 
-A scenario is a module in this folder with `record(session, params)`, which starts a
-compositor and the program and stores what it saw with `session.fact()` and
-`session.save_image()`, and a `Checks` class (a `FactsCase`) whose test methods judge
-those facts. CTest runs
-
-    compositors.py record SCENARIO OUTDIR KESTRIN [key=value ...]   (once, a fixture)
-    compositors.py check SCENARIO OUTDIR TEST_NAME                  (once per check)
-
-and by hand, recording and every check at once:
-
-    compositors.py run SCENARIO KESTRIN [key=value ...]
-
-Exit status 77 means skipped: the compositor is not installed or could not start here.
+A compositor scenario sets `SESSION = compositors.Session`, starts its compositor in
+`record` (Skip when it is not installed or cannot start) and calls `record_strip`; its
+`Checks` class derives from `StripChecks`.
 """
 
-import importlib
+import importlib.util
 import io
-import json
 import os
 import pwd
 import shutil
 import signal
 import subprocess
-import sys
 import tempfile
 import time
-import traceback
-import unittest
 from pathlib import Path
 
-from PIL import Image
+import e2e
 
-SKIPPED = 77
-FACTS_FILE = "facts.json"
-SOURCE_DIR = Path(__file__).resolve().parents[2]
 STRIP_H = 64  # the strip's height in pixels
 
 
-class Skip(Exception):
-    """The scenario cannot run on this machine (its compositor is missing or will not start)."""
-
-
-def wait_until(condition, timeout, interval=0.1):
-    """Polls condition until it returns something true; returns that, or None on timeout."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value or time.monotonic() >= deadline:
-            return value or None
-        time.sleep(interval)
-
-
-class Session:
-    """One recording: a compositor with its XWayland server, processes started there, and the facts."""
+class Session(e2e.Session):
+    """A recording on a compositor's XWayland server: the compositor, processes started
+    there, and the facts."""
 
     def __init__(self, outdir, kestrin):
-        self.outdir = Path(outdir)
-        self.kestrin = Path(kestrin).resolve()
-        self.facts = {}
-        self.display = None        # XWayland's display, ":N"
-        self.xauthority = None     # its credentials, where the compositor made some
+        super().__init__(outdir, kestrin)
+        self.xauthority = None     # XWayland's credentials, where the compositor made some
         self.wayland = None        # the compositor's socket name
         self.sway_socket = None    # sway's command socket
         self.runtime = Path(tempfile.mkdtemp(prefix="kestrin-wl-"))
         self.screenshot_command = None
-        self._processes = []       # started here, ended by close(), last first
+
+    def check_tools(self):
+        """Pillow and the X tools are needed, not Xvfb: each compositor's start checks for
+        its own programs and skips without them."""
+        if importlib.util.find_spec("PIL") is None:
+            raise RuntimeError("Pillow is needed (Debian: python3-pil, see tools/install-deps.sh)")
+        missing = [tool for tool in ("xdotool", "xwininfo", "xprop", "import") if not shutil.which(tool)]
+        if missing:
+            raise RuntimeError(f"{', '.join(missing)} needed and not installed (see tools/install-deps.sh)")
 
     # --- compositors --------------------------------------------------------------------
 
@@ -82,11 +58,11 @@ class Session:
         log = self.outdir / "weston.log"
         # --debug lets weston-screenshooter read the output back; pixman draws without a GPU.
         self._spawn(["weston", f"--config={config}", "--backend=headless-backend.so", "--use-pixman",
-                     "--xwayland", "--debug", f"--socket={self.wayland}",
+                     "--xwayland", "--debug", "--logger-scopes=log,xwm-wm-x11", f"--socket={self.wayland}",
                      f"--width={width}", f"--height={height}"], log)
-        found = wait_until(lambda: _after(log.read_text(errors="replace"), "listening on display "), 10)
+        found = e2e.wait_until(lambda: _after(log.read_text(errors="replace"), "listening on display "), 10)
         if not found:
-            raise Skip("weston did not start an X server: " + _tail(log))
+            raise e2e.Skip("weston did not start an X server: " + _tail(log))
         self.display = found.split()[0]
         self.screenshot_command = ["weston-screenshooter"]
         self._started("weston", width, height)
@@ -111,9 +87,9 @@ class Session:
             command = ["setpriv", f"--reuid={user.pw_uid}", f"--regid={user.pw_gid}", "--clear-groups"] + command
         log = self.outdir / "sway.log"
         self._spawn(command, log, env)
-        socket = wait_until(lambda: next(self.runtime.glob("sway-ipc.*.sock"), None), 10)
+        socket = e2e.wait_until(lambda: next(self.runtime.glob("sway-ipc.*.sock"), None), 10)
         if not socket:
-            raise Skip("sway did not start: " + _tail(log))
+            raise e2e.Skip("sway did not start: " + _tail(log))
         self.sway_socket = str(socket)
         self.wayland = next(p.name for p in self.runtime.iterdir() if p.name.startswith("wayland-")
                             and not p.name.endswith(".lock"))
@@ -156,7 +132,7 @@ class Session:
     def _require(self, *tools):
         missing = [t for t in tools if not shutil.which(t)]
         if missing:
-            raise Skip(f"{', '.join(missing)} not installed (see tools/install-deps.sh)")
+            raise e2e.Skip(f"{', '.join(missing)} not installed (see tools/install-deps.sh)")
 
     def _hello(self, first="", keep_running=False):
         """A script for the compositor to run: runs `first`, then writes DISPLAY and XAUTHORITY
@@ -174,8 +150,8 @@ class Session:
 
     def _wait_hello(self, name, log):
         display = self.runtime / "display"
-        if not wait_until(lambda: display.exists() and display.read_text().strip(), 15):
-            raise Skip(f"{name} did not start an X server: " + _tail(log))
+        if not e2e.wait_until(lambda: display.exists() and display.read_text().strip(), 15):
+            raise e2e.Skip(f"{name} did not start an X server: " + _tail(log))
         self.display = display.read_text().strip()
         self.xauthority = (self.runtime / "xauthority").read_text().strip() or None
 
@@ -183,7 +159,7 @@ class Session:
         self.fact("compositor", name)
         self.fact("output", {"width": width, "height": height})
         # XWayland's server starts on the first client; this one waits for it to answer.
-        if not wait_until(lambda: self.run("xwininfo", "-root"), 10):
+        if not e2e.wait_until(lambda: self.run("xwininfo", "-root"), 10):
             raise RuntimeError(f"{name}'s X server {self.display} does not answer")
 
     def _spawn(self, command, log, extra_env=None):
@@ -209,19 +185,6 @@ class Session:
         self._processes.append(process)
         return process
 
-    def wait_window(self, process, timeout=10):
-        """The first visible window of the process; raises with the reason when none shows."""
-        found = []
-
-        def shown():
-            found[:] = self.visible_windows(process.pid)
-            return bool(found) or process.poll() is not None
-        wait_until(shown, timeout)
-        if found:
-            return found[0]
-        said = (self.outdir / "kestrin.log").read_text(errors="replace")[:600]
-        raise RuntimeError(f"no visible kestrin window within {timeout} s; kestrin said: {said}")
-
     # --- X queries and input --------------------------------------------------------------
 
     def env(self):
@@ -231,29 +194,9 @@ class Session:
             env["XAUTHORITY"] = self.xauthority
         return env
 
-    def run(self, *command):
-        """Runs an X client on XWayland; returns its output ("" when it fails)."""
-        done = subprocess.run(command, env=self.env(), capture_output=True)
-        return done.stdout.decode(errors="replace") if done.returncode == 0 else ""
-
-    def visible_windows(self, pid):
-        return [int(w) for w in self.run("xdotool", "search", "--onlyvisible", "--pid", str(pid)).split()]
-
-    def geometry(self, window):
-        """[x, y, width, height] of a window's inside, in root coordinates."""
-        info = self.run("xwininfo", "-id", str(window))
-        keys = ("Absolute upper-left X:", "Absolute upper-left Y:", "Width:", "Height:")
-        values = {k: int(line.split(":")[-1]) for line in info.splitlines() for k in keys if line.strip().startswith(k)}
-        return [values.get(k) for k in keys]
-
-    def xprop(self, window, prop):
-        return self.run("xprop", "-id", str(window), prop).strip()
-
-    def xprop_root(self, prop):
-        return self.run("xprop", "-root", prop).strip()
-
     def grab_window(self, window):
         """The window's own pixels, as the X server holds them."""
+        from PIL import Image
         data = subprocess.run(["import", "-window", str(window), "png:-"], env=self.env(),
                               capture_output=True).stdout
         return Image.open(io.BytesIO(data)).convert("RGB") if data else None
@@ -270,35 +213,11 @@ class Session:
         files = sorted(shots.glob("*.png"))
         if not files:
             return None
+        from PIL import Image
         image = Image.open(files[-1]).convert("RGB")
         for f in files:
             f.unlink()
         return image
-
-    def xdotool(self, *args):
-        self.run("xdotool", *args)
-
-    # --- facts --------------------------------------------------------------------------
-
-    def fact(self, key, value):
-        self.facts[key] = value
-
-    def save_image(self, name, image):
-        if image is not None:
-            image.save(self.outdir / f"{name}.png")
-
-    def write_facts(self):
-        (self.outdir / FACTS_FILE).write_text(json.dumps(self.facts, indent=2) + "\n")
-
-    def end_program(self, process, timeout=5):
-        """Sends SIGTERM; returns the exit status, or None if it still ran after the timeout."""
-        process.send_signal(signal.SIGTERM)
-        try:
-            return process.wait(timeout)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-            return None
 
     def close(self):
         for process in reversed(self._processes):
@@ -339,7 +258,7 @@ def _unprivileged_user():
     try:
         return pwd.getpwnam("nobody")
     except KeyError:
-        raise Skip("no 'nobody' user to run the compositor as (it refuses to run as root)")
+        raise e2e.Skip("no 'nobody' user to run the compositor as (it refuses to run as root)")
 
 
 def _after(text, marker):
@@ -361,15 +280,15 @@ def record_strip(session, input_works=True, on_shown=None):
     records what else the scenario wants to know while the strip is up."""
     program = session.start_program()
     window = session.wait_window(program)
-    # Give the compositor the moment it takes to place the window.
-    time.sleep(0.5)
-    strip = session.geometry(window)
+    strip = _settled_geometry(session, window)
     session.fact("strip", strip)
     session.fact("size_hints", session.xprop(window, "WM_NORMAL_HINTS"))
     # The unpainted strip is black: wait for the first paint.
-    pixels = wait_until(lambda: _painted(session.grab_window(window)), 3)
-    session.save_image("strip_pixels", pixels)
-    session.save_image("output", session.screenshot())
+    pixels = e2e.wait_until(lambda: _painted(session.grab_window(window)), 3)
+    output = session.screenshot()
+    for name, image in (("strip_pixels", pixels), ("output", output)):
+        if image is not None:
+            session.save_image(name, image)
     if on_shown:
         on_shown(session, program)
 
@@ -383,7 +302,7 @@ def record_strip(session, input_works=True, on_shown=None):
     def menu_shown():
         count = len(session.visible_windows(program.pid))
         return count if count >= 2 else None
-    session.fact("windows_after_right_press", wait_until(menu_shown, 3) or len(session.visible_windows(program.pid)))
+    session.fact("windows_after_right_press", e2e.wait_until(menu_shown, 3) or len(session.visible_windows(program.pid)))
     # Up from no item selects the menu's last one, Exit.
     session.xdotool("key", "Up", "Return")
     try:
@@ -391,6 +310,20 @@ def record_strip(session, input_works=True, on_shown=None):
     except subprocess.TimeoutExpired:
         session.fact("exit_status", None)
         session.end_program(program)
+
+
+def _settled_geometry(session, window, still=0.8, timeout=5):
+    """The window's place once it has held still for `still` seconds: the compositor places
+    the window a moment after it shows, and the program may then put it back. At the
+    timeout, the last place seen."""
+    last, since = session.geometry(window), time.monotonic()
+    deadline = since + timeout
+    while time.monotonic() < deadline and time.monotonic() - since < still:
+        time.sleep(0.05)
+        now = session.geometry(window)
+        if now != last:
+            last, since = now, time.monotonic()
+    return last
 
 
 def x_work_area(session):
@@ -411,32 +344,7 @@ def _painted(image):
 
 # --- checks ---------------------------------------------------------------------------------
 
-class FactsCase(unittest.TestCase):
-    """Base of a scenario's checks: the facts and pictures of its recording."""
-
-    outdir = None
-    _facts = None
-
-    @classmethod
-    def setUpClass(cls):
-        cls._facts = json.loads((Path(cls.outdir) / FACTS_FILE).read_text())
-
-    def fact(self, key):
-        if key not in self._facts:
-            self.fail(f"the recording stopped before it saw {key!r} (see {self.outdir})")
-        return self._facts[key]
-
-    def has_image(self, name):
-        return (Path(self.outdir) / f"{name}.png").exists()
-
-    def image(self, name):
-        path = Path(self.outdir) / f"{name}.png"
-        if not path.exists():
-            self.fail(f"the recording has no {name}.png (see {self.outdir})")
-        return Image.open(path).convert("RGB")
-
-
-class StripChecks(FactsCase):
+class StripChecks(e2e.FactsCase):
     """What every compositor must show: the strip on the bottom of the work area, full width,
     64 pixels high, its title drawn; the menu opens on a right press and Exit ends the program.
     The recording's facts: "strip", "work_area" ([x, y, w, h]), "strip_pixels", "output"
@@ -470,7 +378,7 @@ class StripChecks(FactsCase):
 def output_shows(test, strip_rect):
     """Share of the strip's pixels that the compositor's output shows as the program drew
     them; skips the test where the compositor could not take a screenshot."""
-    if not test.has_image("output"):
+    if not (test.outdir / "output.png").exists():
         test.skipTest("no screenshot of the compositor's output")
     output = test.image("output")
     strip = test.image("strip_pixels")
@@ -479,74 +387,3 @@ def output_shows(test, strip_rect):
     same = sum(1 for a, b in zip(shown.getdata(), strip.getdata())
                if all(abs(p - q) <= 4 for p, q in zip(a, b)))
     return same / (w * h)
-
-
-# --- the record / check / run command line ------------------------------------------------
-
-def _scenario(name):
-    sys.path.insert(0, str(Path(__file__).resolve().parent))
-    return importlib.import_module(name)
-
-
-def record(scenario, outdir, kestrin, params):
-    outdir = Path(outdir)
-    shutil.rmtree(outdir, ignore_errors=True)
-    outdir.mkdir(parents=True)
-    session = Session(outdir, kestrin)
-    session.fact("params", params)
-    try:
-        _scenario(scenario).record(session, params)
-        session.fact("status", "recorded")
-        return 0
-    except Skip as reason:
-        session.facts = {"status": "skipped", "reason": str(reason)}
-        print(f"SKIP: {reason}")
-        return SKIPPED
-    except Exception:
-        traceback.print_exc()
-        session.fact("status", "broken")
-        return 1
-    finally:
-        session.close()
-        session.write_facts()
-        for key, value in session.facts.items():
-            print(f"  {key}: {value}")
-
-
-def check(scenario, outdir, names):
-    facts = Path(outdir) / FACTS_FILE
-    if not facts.exists():
-        print(f"FAIL: no recording in {outdir}")
-        return 1
-    status = json.loads(facts.read_text()).get("status")
-    if status == "skipped":
-        print("SKIP: the recording was skipped: " + json.loads(facts.read_text()).get("reason", ""))
-        return SKIPPED
-    cases = _scenario(scenario).Checks
-    cases.outdir = str(outdir)
-    suite = unittest.TestSuite(cases(name) for name in names) if names else \
-        unittest.defaultTestLoader.loadTestsFromTestCase(cases)
-    result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(suite)
-    if result.wasSuccessful() and result.testsRun and len(result.skipped) == result.testsRun:
-        return SKIPPED
-    return 0 if result.wasSuccessful() else 1
-
-
-def main(argv):
-    if len(argv) >= 4 and argv[0] == "record":
-        return record(argv[1], argv[2], argv[3], dict(a.split("=", 1) for a in argv[4:]))
-    if len(argv) >= 3 and argv[0] == "check":
-        return check(argv[1], argv[2], argv[3:])
-    if len(argv) >= 3 and argv[0] == "run":
-        outdir = tempfile.mkdtemp(prefix=f"kestrin-{argv[1]}-")
-        status = record(argv[1], outdir, argv[2], dict(a.split("=", 1) for a in argv[3:]))
-        if status == 0:
-            status = check(argv[1], outdir, [])
-        print(f"recording and pictures: {outdir}")
-        return status
-    print(__doc__)
-    return 2
-
-
-if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))

@@ -10,6 +10,9 @@ and a `Checks` class (a `FactsCase`) whose test methods judge those facts. CTest
 
 Exit status 77 means skipped: the recording could not start an X server here, so no check
 can be judged.
+
+A scenario that runs on a display other than a private Xvfb names its own Session class
+(a subclass of this module's) as its module's SESSION.
 """
 
 import importlib
@@ -43,6 +46,10 @@ class Session:
         self.facts = {}
         self.display = None
         self._processes = []  # started here, ended by close(), last first
+
+    def check_tools(self):
+        """Raises Skip or RuntimeError when a program the recording needs is missing."""
+        _require_tools()
 
     # --- servers ------------------------------------------------------------------------
 
@@ -338,13 +345,14 @@ def record(scenario, outdir, kestrin, params):
     outdir = Path(outdir)
     shutil.rmtree(outdir, ignore_errors=True)
     outdir.mkdir(parents=True)
-    session = Session(outdir, kestrin)
+    module = importlib.import_module(scenario)
+    session = getattr(module, "SESSION", Session)(outdir, kestrin)
     status = 0
     try:
         if not session.kestrin.is_file() or not os.access(session.kestrin, os.X_OK):
             raise RuntimeError(f"{session.kestrin} is not an executable")
-        _require_tools()
-        importlib.import_module(scenario).record(session, params)
+        session.check_tools()
+        module.record(session, params)
         session.facts["status"] = "recorded"
     except Skip as reason:
         session.facts = {"status": "skipped", "reason": str(reason)}

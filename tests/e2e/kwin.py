@@ -6,6 +6,8 @@ Parameters: size=WxH.
 
 import compositors
 
+SESSION = compositors.Session
+
 
 def record(session, params):
     width, height = (int(v) for v in params.get("size", "1280x720").split("x"))

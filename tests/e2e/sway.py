@@ -11,7 +11,9 @@ import json
 import time
 
 import compositors
+import e2e
 
+SESSION = compositors.Session
 RULE = ('for_window [class="kestrin" title="^kestrin$"] '
         'floating enable, move position 0 px 100 ppt, move up 64 px')
 BAR = ["bar {", "    position bottom", "    status_command while date; do sleep 60; done", "}"]
@@ -26,7 +28,7 @@ def record(session, params):
     session.start_sway(width, height, ([RULE] if rule else []) + (BAR if bar else []))
     if bar:
         # swaybar takes its place on the output once it has drawn itself.
-        compositors.wait_until(lambda: _usable_area(session)[3] < height, 5)
+        e2e.wait_until(lambda: _usable_area(session)[3] < height, 5)
     session.fact("work_area", _usable_area(session))
     compositors.record_strip(session, on_shown=_while_shown)
 
@@ -38,11 +40,11 @@ def _while_shown(session, program):
     session.xdotool("mousemove", str(x + 100), str(y + h // 2), "click", "3")
     time.sleep(0.5)
     session.xdotool("key", "Up", "Up", "Return")
-    dialogs = compositors.wait_until(lambda: [v for v in session.visible_windows(program.pid) if "_DIALOG"
+    dialogs = e2e.wait_until(lambda: [v for v in session.visible_windows(program.pid) if "_DIALOG"
                                               in session.xprop(v, "_NET_WM_WINDOW_TYPE")], 3)
     session.fact("version_dialog", session.geometry(dialogs[0]) if dialogs else None)
     session.xdotool("key", "Escape")
-    compositors.wait_until(lambda: len(session.visible_windows(program.pid)) == 1, 3)
+    e2e.wait_until(lambda: len(session.visible_windows(program.pid)) == 1, 3)
 
 
 def _usable_area(session):

@@ -9,6 +9,8 @@ Parameters: panel=top|bottom|none, size=WxH.
 
 import compositors
 
+SESSION = compositors.Session
+
 
 def record(session, params):
     width, height = (int(v) for v in params.get("size", "1280x720").split("x"))
