@@ -7,7 +7,7 @@ screen that reserves its height with a strut, as desktop panels do. It stays unt
 import signal
 import sys
 
-from Xlib import X, Xatom, display
+from Xlib import Xatom, display
 
 
 def main(argv):
