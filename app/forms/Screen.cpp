@@ -16,8 +16,6 @@ namespace forms {
 namespace {
 
 std::function<void()> g_receiver;
-int g_modalDepth = 0;
-bool g_changePending = false;
 bool g_watching = false;
 std::vector<QMetaObject::Connection> g_primaryConnections;
 
@@ -67,29 +65,19 @@ ScreenView PrimaryScreen()
 void OnScreenChanged(std::function<void()> changed)
 {
     g_receiver = std::move(changed);
-    g_changePending = false;
+    AfterModals(nullptr);
     if (g_receiver)
         watchScreens();
 }
 
 void ScreenChanged()
 {
-    if (g_modalDepth > 0) {
-        g_changePending = true;
+    if (ModalOpen()) {
+        AfterModals([] { ScreenChanged(); });
         return;
     }
     if (g_receiver)
         g_receiver();
-}
-
-ModalScope::ModalScope() { ++g_modalDepth; }
-
-ModalScope::~ModalScope()
-{
-    if (--g_modalDepth == 0 && g_changePending) {
-        g_changePending = false;
-        ScreenChanged();
-    }
 }
 
 namespace Screen {
