@@ -195,6 +195,40 @@ QPoint devicePlace(const QWidget *window, int x, int y)
 } // namespace
 #endif
 
+namespace {
+
+enum class Stacking { Unchanged, Above };
+
+// Moves a shown top-level window with a request of its own to the X server; false where
+// there is none.
+bool configureNative(HWND window, int x, int y, Stacking stacking)
+{
+#ifdef KESTRIN_HAVE_XCB
+    xcb_connection_t *c = xcbConnection();
+    if (!c)
+        return false;
+    const QPoint place = devicePlace(window, x, y);
+    const std::uint32_t values[3] = {static_cast<std::uint32_t>(place.x()), static_cast<std::uint32_t>(place.y()),
+                                     XCB_STACK_MODE_ABOVE};
+    const bool above = stacking == Stacking::Above;
+    const std::uint16_t mask = XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | (above ? XCB_CONFIG_WINDOW_STACK_MODE : 0);
+    xcb_configure_window(c, nativeId(window), mask, values);
+    // A burst frame's moves go out together with Qt's own flush at the next pump; a lone
+    // move goes now.
+    if (!above)
+        xcb_flush(c);
+    return true;
+#else
+    (void)window;
+    (void)x;
+    (void)y;
+    (void)stacking;
+    return false;
+#endif
+}
+
+} // namespace
+
 bool SetNativeBackground(HWND window, Color color)
 {
 #ifdef KESTRIN_HAVE_XCB
@@ -220,23 +254,9 @@ bool MoveNativeWindowAbove(HWND window, int x, int y)
         return false;
     if (hooks().moveAbove)
         return hooks().moveAbove(window, x, y);
-#ifdef KESTRIN_HAVE_XCB
-    xcb_connection_t *c = xcbConnection();
-    if (!c)
-        return false;
     // Position and stacking in one request: a particle stays above windows raised
     // meanwhile at no extra cost per frame.
-    const QPoint place = devicePlace(window, x, y);
-    const std::uint32_t values[3] = {static_cast<std::uint32_t>(place.x()), static_cast<std::uint32_t>(place.y()),
-                                     XCB_STACK_MODE_ABOVE};
-    xcb_configure_window(c, nativeId(window),
-                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_STACK_MODE, values);
-    return true;
-#else
-    (void)x;
-    (void)y;
-    return false;
-#endif
+    return configureNative(window, x, y, Stacking::Above);
 }
 
 bool MoveNativeWindow(HWND window, int x, int y)
@@ -245,20 +265,7 @@ bool MoveNativeWindow(HWND window, int x, int y)
         return false;
     if (hooks().moveNative)
         return hooks().moveNative(window, x, y);
-#ifdef KESTRIN_HAVE_XCB
-    xcb_connection_t *c = xcbConnection();
-    if (!c)
-        return false;
-    const QPoint place = devicePlace(window, x, y);
-    const std::uint32_t values[2] = {static_cast<std::uint32_t>(place.x()), static_cast<std::uint32_t>(place.y())};
-    xcb_configure_window(c, nativeId(window), XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
-    xcb_flush(c);
-    return true;
-#else
-    (void)x;
-    (void)y;
-    return false;
-#endif
+    return configureNative(window, x, y, Stacking::Unchanged);
 }
 
 std::optional<TwipsPoint> NativeScreenOrigin(HWND window)
