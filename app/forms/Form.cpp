@@ -52,13 +52,6 @@ std::vector<QPointer<QWidget>> &pendingNativeWindows()
 
 bool g_nativeWindowsScheduled = false;
 
-// A window manager that moves the strip anyway gets it put back this many times, then is
-// left alone rather than fought.
-constexpr int kMaxPutBacks = 3;
-// How long after being shown, or put back, the strip asks the window system where it
-// stands: long enough for a compositor to have placed and shown it.
-constexpr int kPlaceCheckMs = 250;
-
 // Makes one pending native window per pass of the event loop, so the strip's first paint
 // and any press are not held up behind all of them.
 void createNextNativeWindow()
@@ -82,6 +75,13 @@ void scheduleNativeWindows()
     g_nativeWindowsScheduled = true;
     QTimer::singleShot(0, createNextNativeWindow);
 }
+
+// A window manager that moves the strip anyway gets it put back this many times, then is
+// left alone rather than fought.
+constexpr int kMaxPutBacks = 3;
+// How long after being shown, or put back, the strip asks the window system where it
+// stands: long enough for a compositor to have placed and shown it.
+constexpr int kPlaceCheckMs = 250;
 
 } // namespace
 
@@ -233,10 +233,11 @@ bool Form::standsInPlace(const QPoint &topLeft) const
     return topLeft == placed || (topLeft.x() == placed.x() && lift > 0 && lift < toPx(height_));
 }
 
+bool Form::mayPutBack() const { return style_ == FormStyle::Strip && visible_ && putBacks_ < kMaxPutBacks; }
+
 void Form::movedByWindowSystem()
 {
-    if (style_ != FormStyle::Strip || !visible_ || putBacks_ >= kMaxPutBacks
-        || standsInPlace(widget_->geometry().topLeft()))
+    if (!mayPutBack() || standsInPlace(widget_->geometry().topLeft()))
         return;
     ++putBacks_;
     Control::place();
@@ -251,7 +252,7 @@ void Form::checkPlaceWithWindowSystem()
     // place, but for the X server, which clicks, the menu and the burst go by, it stays in
     // the corner. A move asked of the server itself makes the window manager update the
     // frame; Qt, which believes the strip is in place, would not send one.
-    if (style_ != FormStyle::Strip || !visible_ || putBacks_ >= kMaxPutBacks)
+    if (!mayPutBack())
         return;
     const std::optional<TwipsPoint> origin = NativeScreenOrigin(widget_);
     if (!origin || standsInPlace(QPoint(toPx(origin->x), toPx(origin->y))))

@@ -57,6 +57,8 @@ private:
     void movedByWindowSystem();
     // The same for a strip the window system has elsewhere without telling Qt.
     void checkPlaceWithWindowSystem();
+    // Whether this is a shown strip that has not yet been put back as often as it may be.
+    bool mayPutBack() const;
     // Whether a strip whose window starts at this pixel stands where the program put it.
     bool standsInPlace(const QPoint &topLeft) const;
     FormStyle style_;

@@ -197,6 +197,36 @@ QPoint devicePlace(const QWidget *window, int x, int y)
 
 namespace {
 
+// Where the X server has a shown window's client area, logical pixels; nothing where no
+// X server answers.
+std::optional<PixelPoint> serverPlace(HWND window)
+{
+#ifdef KESTRIN_HAVE_XCB
+    xcb_connection_t *c = xcbConnection();
+    if (!c || !window->isVisible())
+        return std::nullopt;
+    const xcb_window_t id = nativeId(window);
+    xcb_get_geometry_reply_t *geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, id), nullptr);
+    if (!geometry)
+        return std::nullopt;
+    const xcb_window_t root = geometry->root;
+    std::free(geometry);
+    xcb_translate_coordinates_reply_t *place =
+        xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, id, root, 0, 0), nullptr);
+    if (!place)
+        return std::nullopt;
+    const double ratio = window->devicePixelRatio();
+    const QPoint origin = window->screen()->geometry().topLeft();
+    const PixelPoint logical{fromDevicePixels(place->dst_x, ratio, origin.x()),
+                             fromDevicePixels(place->dst_y, ratio, origin.y())};
+    std::free(place);
+    return logical;
+#else
+    (void)window;
+    return std::nullopt;
+#endif
+}
+
 enum class Stacking { Unchanged, Above };
 
 // Moves a shown top-level window with a request of its own to the X server; false where
@@ -270,38 +300,14 @@ bool MoveNativeWindow(HWND window, int x, int y)
 
 std::optional<TwipsPoint> NativeScreenOrigin(HWND window)
 {
-    if (hooks().windowSystemPlace && window) {
-        const std::optional<PixelPoint> place = hooks().windowSystemPlace(window);
-        if (!place)
-            return std::nullopt;
-        return TwipsPoint{static_cast<float>(place->x) * Screen::TwipsPerPixelX(),
-                          static_cast<float>(place->y) * Screen::TwipsPerPixelY()};
-    }
-#ifdef KESTRIN_HAVE_XCB
-    xcb_connection_t *c = xcbConnection();
-    if (!c || !window || !window->isVisible())
+    if (!window)
         return std::nullopt;
-    const xcb_window_t id = nativeId(window);
-    xcb_get_geometry_reply_t *geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, id), nullptr);
-    if (!geometry)
-        return std::nullopt;
-    const xcb_window_t root = geometry->root;
-    std::free(geometry);
-    xcb_translate_coordinates_reply_t *place =
-        xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, id, root, 0, 0), nullptr);
+    const std::optional<PixelPoint> place =
+        hooks().windowSystemPlace ? hooks().windowSystemPlace(window) : serverPlace(window);
     if (!place)
         return std::nullopt;
-    const double ratio = window->devicePixelRatio();
-    const QPoint origin = window->screen()->geometry().topLeft();
-    const TwipsPoint onScreen{
-        static_cast<float>(fromDevicePixels(place->dst_x, ratio, origin.x())) * Screen::TwipsPerPixelX(),
-        static_cast<float>(fromDevicePixels(place->dst_y, ratio, origin.y())) * Screen::TwipsPerPixelY()};
-    std::free(place);
-    return onScreen;
-#else
-    (void)window;
-    return std::nullopt;
-#endif
+    return TwipsPoint{static_cast<float>(place->x) * Screen::TwipsPerPixelX(),
+                      static_cast<float>(place->y) * Screen::TwipsPerPixelY()};
 }
 
 void SetDesktopStates(HWND window)
