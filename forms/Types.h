@@ -1,0 +1,37 @@
+#pragma once
+// Value types of the forms runtime: colours, window handles, mouse buttons and pointers.
+
+#include <cstdint>
+
+namespace forms::body {
+class Window;
+}
+
+namespace forms {
+
+// A colour as &H00BBGGRR; values &H8000000n name system colours.
+using Color = std::int32_t;
+constexpr Color RGB(int r, int g, int b) { return r | (g << 8) | (b << 16); }
+constexpr Color vbButtonFace = static_cast<Color>(0x8000000F);
+constexpr Color vbWindowText = static_cast<Color>(0x80000008);
+
+// The native window of a form or control.
+using HWND = body::Window *;
+
+// Mouse buttons as the MouseDown event numbers them.
+constexpr std::int16_t vbLeftButton = 1;
+constexpr std::int16_t vbRightButton = 2;
+constexpr std::int16_t vbMiddleButton = 4;
+
+// How a top-level window looks and behaves towards the window manager.
+enum class FormStyle {
+    Strip,    // borderless, fixed, on every desktop, no taskbar button, ordinary stacking
+    Particle, // borderless, above all others, never takes focus or clicks
+    Dialog,   // fixed dialog offering only its close box, no taskbar button
+    Hidden,   // never shown
+};
+
+// The mouse pointer shown over a control.
+enum class MousePointer { Default, Arrow, Cross };
+
+} // namespace forms
