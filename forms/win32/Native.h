@@ -5,9 +5,6 @@
 // The runtime's headers come first: <windows.h> defines macros (RGB) that clash with them.
 #include "forms/Body.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <cstdint>
