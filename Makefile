@@ -1,12 +1,18 @@
 # Set-up, build, run and test on Debian 12. `make run` plays, `make test` runs every test,
-# `make package` makes the Debian package, `make install` installs from source.
+# `make package` makes the Debian package, `make install` installs from source, `make
+# windows` cross-compiles the Windows program.
 BUILD ?= build
+WIN_BUILD ?= build-win
 PKG_BUILD ?= build-pkg
 INSTALL_BUILD ?= build-install
 PREFIX ?= /usr/local
 DESTDIR ?=
 CMAKE_FLAGS ?=
 CTEST_FLAGS ?=
+WIN_CMAKE_FLAGS ?= -DKESTRIN_WERROR=ON
+# `make test` also builds the Windows program and tests it under Wine; WIN_TESTS=no leaves
+# that out (the sanitizer pass: mingw has no sanitizers).
+WIN_TESTS ?= yes
 # Which package groups tools/install-deps.sh installs; each target names its own.
 DEPS = run
 
@@ -18,14 +24,17 @@ RELEASE_FLAGS = -DCMAKE_BUILD_TYPE=Release -DKESTRIN_INSTALLED=ON -DKESTRIN_SANI
 	-DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
 	-DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
 
-.PHONY: run test build configure deps bench package install uninstall clean
+.PHONY: run test build configure deps bench package install uninstall clean windows
 
 run: build
 	@$(BUILD)/kestrin
 
 test: DEPS = test
-test: build
-	ctest --test-dir $(BUILD) --output-on-failure $(CTEST_FLAGS)
+test: build $(if $(filter yes,$(WIN_TESTS)),windows)
+	@status=0; \
+	ctest --test-dir $(BUILD) --output-on-failure $(CTEST_FLAGS) || status=1; \
+	$(if $(filter yes,$(WIN_TESTS)),ctest --test-dir $(WIN_BUILD) --output-on-failure $(CTEST_FLAGS) || status=1;) \
+	exit $$status
 
 # Every benchmark; the game's needs a display, so it gets a private Xvfb.
 bench: build
@@ -41,6 +50,12 @@ configure: deps
 
 deps:
 	@tools/install-deps.sh $(DEPS)
+
+# The Windows program, $(WIN_BUILD)/kestrin.exe, and its tests, cross-compiled with mingw-w64.
+windows: DEPS = windows
+windows: deps
+	cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake $(WIN_CMAKE_FLAGS)
+	cmake --build $(WIN_BUILD) --parallel
 
 # The Debian package, in $(PKG_BUILD)/kestrin_VERSION_ARCH.deb; the program goes to /usr/games.
 package: DEPS = package
@@ -72,4 +87,4 @@ icon-cache:
 		gtk-update-icon-cache -q -t -f "$(PREFIX)/share/icons/hicolor" || true; fi
 
 clean:
-	rm -rf $(BUILD) $(PKG_BUILD) $(INSTALL_BUILD)
+	rm -rf $(BUILD) $(PKG_BUILD) $(INSTALL_BUILD) $(WIN_BUILD)
