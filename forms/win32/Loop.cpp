@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "forms/Runtime.h"
-
 namespace forms::win32 {
 
 namespace {
