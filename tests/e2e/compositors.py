@@ -167,11 +167,6 @@ class Session(e2e.Session):
         self.display = display.read_text().strip()
         self.xauthority = (self.runtime / "xauthority").read_text().strip() or None
 
-    def wait_x_server(self, name):
-        # XWayland's server starts on the first client; this one waits for it to answer.
-        if not e2e.wait_until(lambda: self.run("xwininfo", "-root"), 10):
-            raise RuntimeError(f"{name}'s X server {self.display} does not answer")
-
     def _spawn(self, command, log, extra_env=None):
         env = dict(os.environ, XDG_RUNTIME_DIR=str(self.runtime), **(extra_env or {}))
         for name in ("DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY", "QT_QPA_PLATFORM"):
@@ -270,12 +265,7 @@ def x_work_area(session):
     """The work area XWayland's clients are told of: _NET_WORKAREA's first desktop, or the
     whole screen where the compositor publishes none."""
     values = session.xprop_root("_NET_WORKAREA").partition("=")[2].replace(",", " ").split()
-    if len(values) >= 4:
-        return [int(v) for v in values[:4]]
-    size = session.run("xwininfo", "-root")
-    width = int(_after(size, "Width:").split()[0])
-    height = int(_after(size, "Height:").split()[0])
-    return [0, 0, width, height]
+    return [int(v) for v in values[:4]] if len(values) >= 4 else session.geometry(session.root_id())
 
 
 def _sway_while_shown(session, program):
@@ -331,7 +321,9 @@ def record(session, params):
     compositor.start(session, width, height, params)
     session.fact("compositor", name)
     session.fact("output", {"width": width, "height": height})
-    session.wait_x_server(name)
+    # XWayland's server starts on the first client; this one waits for it to answer.
+    if not e2e.wait_until(lambda: session.run("xwininfo", "-root"), 10):
+        raise RuntimeError(f"{name}'s X server {session.display} does not answer")
     session.fact("net_workarea", session.xprop_root("_NET_WORKAREA"))
     session.fact("work_area", compositor.work_area(session))
     program, window = session.start_strip()

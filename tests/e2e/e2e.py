@@ -225,7 +225,7 @@ class Session:
 
     def toplevel(self, window):
         """The top-level ancestor of a window: the window manager's frame, or the window."""
-        root = self._root_id()
+        root = self.root_id()
         while True:
             parent = None
             for line in self.run("xwininfo", "-tree", "-id", str(window)).splitlines():
@@ -256,7 +256,7 @@ class Session:
     def xprop_root(self, name):
         return self.run("xprop", "-root", name).strip()
 
-    def _root_id(self):
+    def root_id(self):
         for line in self.run("xwininfo", "-root").splitlines():
             if "Window id:" in line:
                 return int(line.split()[3], 16)
