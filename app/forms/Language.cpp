@@ -9,13 +9,16 @@ namespace forms {
 
 namespace {
 
+// Spoken to a player whose languages the game does not know.
+constexpr std::string_view kFallbackLanguage = "en";
+
 // "ja" of "ja_JP.UTF-8@euro" or of "ja-JP".
 std::string_view languageCode(std::string_view name)
 {
     return name.substr(0, name.find_first_of("_-.@"));
 }
 
-// The locale that the C library's messages would follow: ignores LANGUAGE, as gettext does.
+// A C locale asks for untranslated messages: gettext then ignores LANGUAGE, and so does the game.
 bool isCLocale(std::string_view locale)
 {
     return locale.empty() || locale == "C" || locale == "POSIX";

@@ -11,7 +11,6 @@ namespace forms {
 
 // The game's own texts are Japanese; a catalogue gives them in one other language.
 inline constexpr std::string_view kSourceLanguage = "ja";
-inline constexpr std::string_view kFallbackLanguage = "en";
 
 struct Message {
     std::string_view source;
