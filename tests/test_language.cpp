@@ -16,60 +16,37 @@ constexpr std::string_view kDoorTexts[] = {
 #include "door_texts.inc"
 };
 
-const forms::Message *find(const forms::Catalogue &catalogue, std::string_view source)
-{
-    const auto found = std::find_if(catalogue.messages.begin(), catalogue.messages.end(),
-                                    [&](const forms::Message &m) { return m.source == source; });
-    return found == catalogue.messages.end() ? nullptr : &*found;
-}
-
 TEST(Catalogues, EveryCatalogueTranslatesEveryTextKeepingItsPlaceholders)
 {
     ASSERT_TRUE(std::ranges::any_of(forms::Catalogues(), [](auto &c) { return c.language == "en"; }));
     ASSERT_GT(std::size(kDoorTexts), 20u) << "the texts were not found in the sources";
     for (const forms::Catalogue &catalogue : forms::Catalogues()) {
         for (const std::string_view source : kDoorTexts) {
-            const forms::Message *message = find(catalogue, source);
-            ASSERT_NE(message, nullptr) << catalogue.language << " lacks \"" << source << "\"";
-            for (const char *placeholder : {"%1", "%2", "%3", "%4", "%5", "%6"})
-                EXPECT_EQ(source.find(placeholder) == source.npos,
-                          message->translation.find(placeholder) == message->translation.npos)
-                    << catalogue.language << " \"" << message->translation << "\" and " << placeholder;
+            const auto message = std::ranges::find(catalogue.messages, source, &forms::Message::source);
+            ASSERT_NE(message, catalogue.messages.end()) << catalogue.language << " lacks \"" << source << "\"";
+            for (const std::string_view p : {"%1", "%2", "%3", "%4", "%5", "%6"})
+                EXPECT_EQ(source.find(p) == source.npos, message->translation.find(p) == source.npos)
+                    << catalogue.language << " \"" << message->translation << "\" and " << p;
         }
     }
 }
 
 TEST(PlayerLanguage, TheLocaleVariablesChooseInTheirOrderAndEnglishIsTheRest)
 {
-    struct Case {
-        forms::LocaleVariables variables; // LANGUAGE, LC_ALL, LC_MESSAGES, LANG
-        const char *spoken;
-    };
-    const Case cases[] = {
-        {{}, "en"},
-        {{"", "", "", "C"}, "en"},
-        {{"", "", "", "POSIX"}, "en"},
-        {{"", "", "", "C.UTF-8"}, "en"},
-        {{"", "", "", "ja_JP.UTF-8"}, "ja"},
-        {{"", "", "", "ja_JP.eucJP@mod"}, "ja"},
-        {{"", "", "", "fr_FR.UTF-8"}, "en"},
+    const std::pair<forms::LocaleVariables, const char *> cases[] = { // LANGUAGE, LC_ALL, LC_MESSAGES, LANG
+        {{}, "en"}, {{"", "", "", "C"}, "en"}, {{"", "", "", "POSIX"}, "en"}, {{"", "", "", "C.UTF-8"}, "en"},
+        {{"", "", "", "ja_JP.UTF-8"}, "ja"}, {{"", "", "", "ja_JP.eucJP@mod"}, "ja"}, {{"", "", "", "fr_FR"}, "en"},
         {{"", "C", "", "ja_JP.UTF-8"}, "en"},
         {{"", "", "ja_JP.UTF-8", "en_US.UTF-8"}, "ja"},
         {{"", "ja_JP.UTF-8", "en_GB.UTF-8", "en_US.UTF-8"}, "ja"},
-        {{"ja:en", "", "", "en_US.UTF-8"}, "ja"},
-        {{"de:ja", "", "", "en_US.UTF-8"}, "ja"},
-        {{"en:ja", "", "", "ja_JP.UTF-8"}, "en"},
-        {{"de", "", "", "ja_JP.UTF-8"}, "ja"},
-        {{"ja", "", "", "C.UTF-8"}, "ja"},
-        {{"ja", "", "", "C"}, "en"},
-        {{"ja", "", "", ""}, "en"},
+        {{"ja:en", "", "", "en_US.UTF-8"}, "ja"}, {{"de:ja", "", "", "en_US.UTF-8"}, "ja"},
+        {{"en:ja", "", "", "ja_JP.UTF-8"}, "en"}, {{"de", "", "", "ja_JP.UTF-8"}, "ja"},
+        {{"ja", "", "", "C.UTF-8"}, "ja"}, {{"ja", "", "", "C"}, "en"}, {{"ja", "", "", ""}, "en"},
     };
-    for (const Case &c : cases) {
-        const auto &v = c.variables;
-        EXPECT_EQ(forms::ChooseLanguage(forms::LanguagesFromVariables(v)), c.spoken)
+    for (const auto &[v, spoken] : cases)
+        EXPECT_EQ(forms::ChooseLanguage(forms::LanguagesFromVariables(v)), spoken)
             << "LANGUAGE=" << v.language << " LC_ALL=" << v.lcAll << " LC_MESSAGES=" << v.lcMessages
             << " LANG=" << v.lang;
-    }
     EXPECT_EQ(forms::ChooseLanguage({"ja-JP"}), "ja") << "as Windows names it";
 }
 
