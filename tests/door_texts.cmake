@@ -1,6 +1,6 @@
 # Lists the texts that the sources pass to the door (the literals of Tr and TrNoop), as
 # lupdate would find them: one C++ literal and a comma a line, for the catalogue test.
-#   cmake -DOUTPUT=door_texts.inc "-DSOURCES=a.cpp;..." -P tools/door_texts.cmake
+#   cmake -DOUTPUT=door_texts.inc "-DSOURCES=a.cpp;..." -P tests/door_texts.cmake
 cmake_minimum_required(VERSION 3.25)
 
 set(texts "")
