@@ -2,6 +2,7 @@
 
 #include "app/frmMenu.h"
 
+#include "app/forms/Language.h"
 #include "app/forms/Runtime.h"
 #include "app/frmBG.h"
 #include "app/frm_Version.h"
@@ -26,10 +27,11 @@ const bool scoreLinesConnected = (modSubroutine::SetHiScoreDestination(showScore
 } // namespace
 
 frmMenu::frmMenu()
-    : forms::Form(forms::FormStyle::Hidden), mpop("mpop"), mh("ハイスコア", &mpop),
+    : forms::Form(forms::FormStyle::Hidden), mpop("mpop"), mh(forms::Tr("ハイスコア"), &mpop),
       mhiscore{forms::Menu("", &mh), forms::Menu("", &mh), forms::Menu("", &mh), forms::Menu("", &mh),
                forms::Menu("", &mh)},
-      sep003("-", &mpop), mver("バージョン情報", &mpop), sep001("-", &mpop), mend("終了", &mpop)
+      sep003("-", &mpop), mver(forms::Tr("バージョン情報"), &mpop), sep001("-", &mpop),
+      mend(forms::Tr("終了"), &mpop)
 {
     setCaption("Form1");
 

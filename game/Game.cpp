@@ -2,6 +2,7 @@
 
 #include "game/Game.h"
 
+#include "app/forms/Language.h"
 #include "app/forms/Runtime.h"
 #include "app/forms/Screen.h"
 #include "app/forms/Types.h"
@@ -109,12 +110,12 @@ std::string ResultMessage(std::int32_t hits, std::int16_t place)
 {
     std::string text;
     if (hits == kPerfectScore)
-        text += "Perfect!!\r\n";
-    text += "スコアは" + std::to_string(hits) + "点でした";
+        text += forms::Tr("Perfect!!") + "\r\n";
+    text += forms::Tr("スコアは%1点でした", std::to_string(hits));
     if (place > 0)
-        text += "\r\nあなたは、第" + std::to_string(place) + "位にランキングされました";
+        text += "\r\n" + forms::Tr("あなたは、第%1位にランキングされました", std::to_string(place));
     else if (place == modSubroutine::kScoreNotSaved)
-        text += "\r\nスコアを保存できませんでした";
+        text += "\r\n" + forms::Tr("スコアを保存できませんでした");
     return text;
 }
 

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string_view>
 
+#include "app/forms/Language.h"
 #include "app/forms/Values.h"
 #include "scores/ScoreFile.h"
 
@@ -17,7 +18,10 @@ namespace modSubroutine {
 
 namespace {
 
-constexpr std::array<std::string_view, 5> kPlaceNumbers = {"１", "２", "３", "４", "５"};
+// Each place in a text of its own: languages write their ordinals differently.
+constexpr std::array<std::string_view, 5> kPlaceLines = {forms::TrNoop("１位：%1"), forms::TrNoop("２位：%1"),
+                                                         forms::TrNoop("３位：%1"), forms::TrNoop("４位：%1"),
+                                                         forms::TrNoop("５位：%1")};
 
 // The file holds 8-bit text: UTF-8 when it is valid UTF-8, otherwise each byte one Latin-1
 // character, so that any bytes make a valid caption.
@@ -33,12 +37,12 @@ std::string captionText(std::string_view bytes)
 std::string entryText(std::string_view entry)
 {
     if (entry.empty())
-        return "(なし)";
+        return forms::Tr("(なし)");
     const auto firstComma = entry.find(',');
     const auto stamp = firstComma == entry.npos ? std::nullopt : forms::ParseStamp(entry.substr(0, firstComma));
     if (!stamp)
         return captionText(entry);
-    return forms::FormatDisplay(*stamp) + "  HIT数:" + captionText(entry.substr(entry.rfind(',') + 1));
+    return forms::Tr("%1  HIT数:%2", forms::FormatDisplay(*stamp), captionText(entry.substr(entry.rfind(',') + 1)));
 }
 
 } // namespace
@@ -48,7 +52,7 @@ HiScoreLineSet HiScoreLines()
     HiScoreLineSet lines;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string entry = ReadIni("Data", "HISCORE" + std::to_string(i + 1));
-        lines[i] = std::string(kPlaceNumbers[i]) + "位：" + entryText(entry);
+        lines[i] = forms::Tr(kPlaceLines[i], entryText(entry));
     }
     return lines;
 }

@@ -16,7 +16,7 @@ wineserver=/usr/lib/wine/wineserver
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 skip() {
-    echo "wine: $*; the Windows tests are skipped" >&2
+    echo "SKIP: wine: $*; the Windows tests are skipped" >&2
     # Asked for its list of tests, a program that cannot run has none (the prefix's own
     # test reports the reason); any other run is a skipped test.
     case " $* $args " in
