@@ -23,10 +23,11 @@ public:
     std::string finish();
 
 private:
+    // Reads what the child wrote, waiting at most timeoutMs (-1: no limit); false at the
+    // end of its output or when the time ran out.
     bool readSome(int timeoutMs);
 
-    std::intptr_t m_process = -1;
-    std::intptr_t m_output = -1;
+    std::intptr_t m_process = -1, m_output = -1;
     std::string m_read;
 };
 

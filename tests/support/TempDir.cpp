@@ -10,27 +10,15 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// Score tests sync hundreds of files to the disk: memory-backed folders keep that fast and
-// behave like a disk's in all else the tests look at.
-fs::path scratchBase()
-{
-    std::error_code error;
-    const fs::path shm = "/dev/shm";
-    if (fs::is_directory(shm, error))
-        return shm;
-    return fs::temp_directory_path(error);
-}
-
-} // namespace
-
 TempDir::TempDir()
 {
+    // Score tests sync hundreds of files: memory-backed folders keep that fast, and behave
+    // like a disk's in all else the tests look at.
+    std::error_code error;
+    const fs::path base = fs::is_directory("/dev/shm", error) ? "/dev/shm" : fs::temp_directory_path(error);
     std::random_device random;
     for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
-        const fs::path candidate = scratchBase() / ("kestrin-test-" + std::to_string(random()));
-        std::error_code error;
+        const fs::path candidate = base / ("kestrin-test-" + std::to_string(random()));
         if (fs::create_directory(candidate, error))
             m_path = candidate.string();
     }

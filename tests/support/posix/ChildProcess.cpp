@@ -2,9 +2,10 @@
 
 #include "tests/support/ChildProcess.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <utility>
 
 #include <poll.h>
 #include <spawn.h>
@@ -15,13 +16,13 @@ extern char **environ;
 
 ChildProcess::ChildProcess(const std::string &program, const std::vector<std::string> &args)
 {
-    int pipeEnds[2];
-    if (::pipe(pipeEnds) != 0)
+    int output[2];
+    if (::pipe(output) != 0)
         return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, output[0]);
     std::vector<char *> argv{const_cast<char *>(program.c_str())};
     for (const std::string &arg : args)
         argv.push_back(const_cast<char *>(arg.c_str()));
@@ -30,16 +31,15 @@ ChildProcess::ChildProcess(const std::string &program, const std::vector<std::st
     if (::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0)
         m_process = pid;
     posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeEnds[1]);
-    m_output = pipeEnds[0];
+    ::close(output[1]);
+    m_output = output[0];
 }
 
 ChildProcess::~ChildProcess()
 {
     kill();
     finish();
-    if (m_output >= 0)
-        ::close(int(m_output));
+    ::close(int(m_output));
 }
 
 bool ChildProcess::waitForOutput(int timeoutMs) { return !m_read.empty() || readSome(timeoutMs); }
@@ -54,28 +54,18 @@ std::string ChildProcess::finish()
 {
     while (readSome(-1)) {
     }
-    if (m_process > 0) {
-        int status = 0;
-        while (::waitpid(pid_t(m_process), &status, 0) < 0 && errno == EINTR) {
-        }
-        m_process = -1;
-    }
+    if (m_process > 0)
+        ::waitpid(pid_t(std::exchange(m_process, -1)), nullptr, 0);
     return m_read;
 }
 
-// Reads what the child has written, waiting at most timeoutMs (-1: until it writes or ends);
-// false at the end of its output or when the time ran out.
 bool ChildProcess::readSome(int timeoutMs)
 {
     pollfd ready{int(m_output), POLLIN, 0};
-    if (m_output < 0 || ::poll(&ready, 1, timeoutMs) <= 0)
-        return false;
     char buffer[4096];
-    const ssize_t got = ::read(int(m_output), buffer, sizeof buffer);
-    if (got <= 0)
-        return false;
-    m_read.append(buffer, std::size_t(got));
-    return true;
+    const ssize_t got = ::poll(&ready, 1, timeoutMs) > 0 ? ::read(int(m_output), buffer, sizeof buffer) : 0;
+    m_read.append(buffer, std::size_t(std::max<ssize_t>(got, 0)));
+    return got > 0;
 }
 
 void setEnvironment(const std::string &name, const std::string &value) { ::setenv(name.c_str(), value.c_str(), 1); }
