@@ -47,12 +47,13 @@ bool isUtf8(std::string_view text)
     return true;
 }
 
-// The file holds 8-bit text: UTF-8 when it is valid UTF-8, otherwise each byte one Latin-1
-// character, so that any bytes make a valid caption.
+// The file holds 8-bit text: UTF-8 when it is valid UTF-8 (a leading byte-order mark is no
+// part of the caption), otherwise each byte one Latin-1 character, so that any bytes make a
+// valid caption.
 std::string captionText(std::string_view bytes)
 {
     if (isUtf8(bytes))
-        return std::string(bytes);
+        return std::string(bytes.starts_with("\xEF\xBB\xBF") ? bytes.substr(3) : bytes);
     std::string text;
     for (const char c : bytes) {
         const auto code = static_cast<unsigned char>(c);

@@ -18,6 +18,7 @@
 
 #ifdef __linux__
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -269,7 +270,7 @@ TEST_F(Scores, MenuLinesShowTheTable)
           empty[4]}},
         {Lines{"[Data]", "HISCORE1=2004/05/12 00:05:09,3"},
          {"１位：2004年05月12日 00:05:09  HIT数:3", empty[1], empty[2], empty[3], empty[4]}},
-        {Lines{"[Data]", "HISCORE1=garbage", "HISCORE2=2004/13/12 00:00:00,5", "HISCORE3=2004/05/12 14:03:22",
+        {Lines{"[Data]", "HISCORE1=\xEF\xBB\xBFgarbage", "HISCORE2=2004/13/12 00:00:00,5", "HISCORE3=2004/05/12 14:03:22",
                "HISCORE4=2004/05/12 14:03:22,x,07", "HISCORE5=2004/05/12 14:03:22,\xE9"},
          {"１位：garbage", "２位：2004/13/12 00:00:00,5", "３位：2004/05/12 14:03:22",
           "４位：2004年05月12日 14:03:22  HIT数:07", "５位：2004年05月12日 14:03:22  HIT数:é"}},
@@ -563,6 +564,16 @@ TEST_F(Scores, TheDataFolderFollowsXdgDataHomeElseTheHome)
         EXPECT_EQ(disk::dataFolder(), folder) << xdg;
     }
     setEnvironment("HOME", savedHome);
+}
+
+// A FIFO in the table's place is no table: reading it neither hangs the game nor passes
+// for an empty table, and a ranking leaves it in place.
+TEST_F(Scores, AFifoInTheTablesPlaceIsNeitherReadNorReplaced)
+{
+    ASSERT_EQ(mkfifo(path().c_str(), 0600), 0);
+    EXPECT_EQ(RankScore(12), kScoreNotSaved);
+    EXPECT_EQ(ScoreFileTrouble(), "cannot read " + path() + ": not a regular file");
+    EXPECT_TRUE(fs::is_fifo(path()));
 }
 
 // Makes folder read-only for this process: by its permissions, or for root (whom they do
