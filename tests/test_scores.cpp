@@ -106,7 +106,7 @@ protected:
 
 // Entering scores: the place returned and the exact file afterwards. A fault in the tie rule,
 // in reading scores as numbers or in the order of the moves shows as a wrong line.
-TEST_F(Scores, rankingEntersScoresAndMovesTheTableDown)
+TEST_F(Scores, RankingEntersScoresAndMovesTheTableDown)
 {
     const Lines full{"[Data]",           "HISCORE1=" + was(1, 25), "HISCORE2=" + was(2, 20),
                      "HISCORE3=" + was(3, 18), "HISCORE4=" + was(4, 18), "HISCORE5=" + was(5, 10)};
@@ -164,7 +164,7 @@ TEST_F(Scores, rankingEntersScoresAndMovesTheTableDown)
 }
 
 // Hand-edited files read the way the Windows profile functions read them.
-TEST_F(Scores, readIniFollowsTheProfileRulesOnHandEditedFiles)
+TEST_F(Scores, ReadIniFollowsTheProfileRulesOnHandEditedFiles)
 {
     const std::string longValue(600, 'x');
     struct Case {
@@ -206,7 +206,7 @@ TEST_F(Scores, readIniFollowsTheProfileRulesOnHandEditedFiles)
 }
 
 // Writing edits one line and keeps everything else, as Windows does.
-TEST_F(Scores, writeIniEditsOneLineAndKeepsTheRest)
+TEST_F(Scores, WriteIniEditsOneLineAndKeepsTheRest)
 {
     const std::string bom = "\xEF\xBB\xBF";
     struct Case {
@@ -241,7 +241,7 @@ TEST_F(Scores, writeIniEditsOneLineAndKeepsTheRest)
 }
 
 // An entry that cannot be stored is reported, and the old file survives byte for byte.
-TEST_F(Scores, aFailedUpdateReportsNotSavedAndKeepsTheOldFile)
+TEST_F(Scores, AFailedUpdateReportsNotSavedAndKeepsTheOldFile)
 {
     // The ranked table would be too large to read back, so it must not be written.
     const std::string table = crlf({"[Data]", "HISCORE1=" + was(1, 25), "HISCORE2=" + was(2, 20), "HISCORE3=" + was(3, 18)});
@@ -264,7 +264,7 @@ TEST_F(Scores, aFailedUpdateReportsNotSavedAndKeepsTheOldFile)
     }
 }
 
-TEST_F(Scores, aFileThatCannotBeReadIsNotReplaced)
+TEST_F(Scores, AFileThatCannotBeReadIsNotReplaced)
 {
     put(crlf({"[Data]", "HISCORE1=" + was(1, 3)}));
     QFile::setPermissions(path(), QFileDevice::Permissions());
@@ -276,7 +276,7 @@ TEST_F(Scores, aFileThatCannotBeReadIsNotReplaced)
 }
 
 // The lines the popup menu shows; a damaged line must not stop the others from filling.
-TEST_F(Scores, menuLinesShowTheTable)
+TEST_F(Scores, MenuLinesShowTheTable)
 {
     const Lines empty{"１位：(なし)", "２位：(なし)", "３位：(なし)", "４位：(なし)", "５位：(なし)"};
     struct Case {
@@ -305,7 +305,7 @@ TEST_F(Scores, menuLinesShowTheTable)
 }
 
 // The end of a game refreshes the menu items, each with its own place.
-TEST_F(Scores, updateHiScoreRefreshesTheMenuItems)
+TEST_F(Scores, UpdateHiScoreRefreshesTheMenuItems)
 {
     put(crlf({"[Data]", "HISCORE1=" + was(1, 20)}));
     EXPECT_EQ(UpdateHiScore(12), 2);
@@ -317,7 +317,7 @@ TEST_F(Scores, updateHiScoreRefreshesTheMenuItems)
 
 // Random damage: whatever the file holds, a place reported is a place stored, a failure
 // leaves the file alone, and every menu line is filled.
-TEST_F(Scores, damagedFilesNeverLoseTheReportedEntry)
+TEST_F(Scores, DamagedFilesNeverLoseTheReportedEntry)
 {
     const std::string pieces[] = {"[Data]", "[data", "HISCORE1=", "hiscore3 =", "HISCORE5", "\r\n", "\n",
                                   "\r", ",", "2004/05/12 14:03:22", "17", "\"", ";", std::string(1, '\0')};
@@ -346,7 +346,7 @@ TEST_F(Scores, damagedFilesNeverLoseTheReportedEntry)
 }
 
 // A table after megabytes of other keys and comments is found, ranked and kept whole.
-TEST_F(Scores, aLargeFileRanksAndKeepsEverythingElse)
+TEST_F(Scores, ALargeFileRanksAndKeepsEverythingElse)
 {
     std::string other;
     while (other.size() < 5'000'000)
@@ -358,7 +358,7 @@ TEST_F(Scores, aLargeFileRanksAndKeepsEverythingElse)
     EXPECT_EQ(HiScoreLines()[1], "２位：2024年03月09日 21:07:45  HIT数:15");
 }
 
-TEST(ScoreFileIn, addsNoSecondSeparatorToARoot)
+TEST(ScoreFileIn, AddsNoSecondSeparatorToARoot)
 {
     const std::pair<const char *, const char *> cases[] = {
         {"/", "/Qorvel.ini"}, {"C:\\", "C:\\Qorvel.ini"}, {"C:/", "C:/Qorvel.ini"},
@@ -369,7 +369,7 @@ TEST(ScoreFileIn, addsNoSecondSeparatorToARoot)
 
 // An installed copy cannot write beside its executable: the table goes to the user's data
 // folder, and reads follow it there. A writable executable folder always comes first.
-TEST_F(Scores, anUnwritableExecutableFolderKeepsTheTableInTheDataFolder)
+TEST_F(Scores, AnUnwritableExecutableFolderKeepsTheTableInTheDataFolder)
 {
     QStandardPaths::setTestModeEnabled(true);
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
@@ -394,7 +394,7 @@ TEST_F(Scores, anUnwritableExecutableFolderKeepsTheTableInTheDataFolder)
 // Each step of a replacement that fails ends "not saved" with the old table byte for byte
 // and nothing left beside it: no temporary, no lock, no journal. A failing sync or rename
 // cannot be provoked, so a seam stands in for the system's refusal.
-TEST_F(Scores, aFailingSaveStepLeavesTheOldTableAndNoTemporary)
+TEST_F(Scores, AFailingSaveStepLeavesTheOldTableAndNoTemporary)
 {
     const std::string before = crlf({"[Data]", "HISCORE1=" + was(1, 20), "HISCORE2=" + was(2, 10)});
     for (const auto failing : {profile::SaveStep::Write, profile::SaveStep::Flush, profile::SaveStep::Sync,
@@ -413,7 +413,7 @@ TEST_F(Scores, aFailingSaveStepLeavesTheOldTableAndNoTemporary)
 // written. (The wait is shortened here; the game waits two seconds.) A lock file left
 // empty by a copy killed while making it does not block the table; one that a live copy
 // is still filling does. (QLockFile alone would wait out 30 s for an empty one.)
-TEST_F(Scores, aTableHeldByAnotherCopyIsNotWritten)
+TEST_F(Scores, ATableHeldByAnotherCopyIsNotWritten)
 {
     const std::string before = crlf({"[Data]", "HISCORE1=" + was(1, 20)});
     put(before);
@@ -473,7 +473,7 @@ QByteArray runWriter(const QStringList &args)
 
 // A real write failure without root: the child may write no file larger than 4 KiB, and
 // the ranked table is larger. The buffered write succeeds; the flush fails.
-TEST_F(Scores, aWriteBeyondTheFileSizeLimitKeepsTheOldTable)
+TEST_F(Scores, AWriteBeyondTheFileSizeLimitKeepsTheOldTable)
 {
     const std::string before = ";" + std::string(6000, 'c') + "\r\n" + crlf({"[Data]", "HISCORE1=" + was(1, 20)});
     put(before);
@@ -486,7 +486,7 @@ TEST_F(Scores, aWriteBeyondTheFileSizeLimitKeepsTheOldTable)
 // A save killed after its temporary got its name but before the rename leaves that file;
 // the next successful save removes it, and only it: a player's Qorvel.ini.backup, whose
 // name has the same shape, stays, whether it was there before or made after the kill.
-TEST_F(Scores, aKilledSavesTemporaryIsRemovedAndAPlayersBackupIsNot)
+TEST_F(Scores, AKilledSavesTemporaryIsRemovedAndAPlayersBackupIsNot)
 {
     const std::string before = crlf({"[Data]", "HISCORE1=" + was(1, 20)});
     put(before);
@@ -508,7 +508,7 @@ TEST_F(Scores, aKilledSavesTemporaryIsRemovedAndAPlayersBackupIsNot)
 // The same where temporaries have names from the start, as on filesystems without unnamed
 // files: the child runs with /proc hidden, which keeps QSaveFile from using them. Needs
 // root for the private mount; skipped otherwise.
-TEST_F(Scores, aKilledSavesNamedTemporaryIsRemovedToo)
+TEST_F(Scores, AKilledSavesNamedTemporaryIsRemovedToo)
 {
     const std::string before = crlf({"[Data]", "HISCORE1=" + was(1, 20)});
     put(before);
@@ -531,7 +531,7 @@ TEST_F(Scores, aKilledSavesNamedTemporaryIsRemovedToo)
 // Killed at random moments while ranking ever higher scores, the child leaves the table
 // exactly as it was before or after the ranking in progress, never a mixture, and no
 // temporary piles up.
-TEST_F(Scores, aKillAtAnyMomentLeavesTheOldOrTheNewTable)
+TEST_F(Scores, AKillAtAnyMomentLeavesTheOldOrTheNewTable)
 {
     // The tables after ranking 1, 2, ..., n into no file, computed in memory.
     std::vector<std::optional<std::string>> after{std::nullopt};
@@ -570,7 +570,7 @@ TEST_F(Scores, aKillAtAnyMomentLeavesTheOldOrTheNewTable)
 
 // Several copies ranking at the same moment take turns: every score reported as placed
 // that still belongs in the top five is in the final table, and none was refused.
-TEST_F(Scores, copiesRankingAtOnceLoseNoScore)
+TEST_F(Scores, CopiesRankingAtOnceLoseNoScore)
 {
     constexpr int copies = 4, rankings = 6;
     std::vector<std::unique_ptr<QProcess>> writers;
@@ -606,7 +606,7 @@ TEST_F(Scores, copiesRankingAtOnceLoseNoScore)
 // A real full disk: the program's folder is a tiny tmpfs filled up beside the table, all
 // but two pages, room for the lock and the journal but not for the new table, so that it is
 // the table's own write that fails. Needs root to mount; skipped otherwise.
-TEST_F(Scores, aFullDiskKeepsTheOldTable)
+TEST_F(Scores, AFullDiskKeepsTheOldTable)
 {
     const QByteArray mountPoint = QFile::encodeName(dir.path());
     if (geteuid() != 0 || mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=128k") != 0)
@@ -654,7 +654,7 @@ void makeWritable(const QString &folder)
 // A table beside a program whose folder turned read-only is still the player's table: it is
 // shown, and the first save carries it, ranked, into the data folder, which holds the table
 // from then on. The program's folder is left as it was.
-TEST_F(Scores, aReadOnlyProgramFolderShowsItsTableAndASaveCarriesItOver)
+TEST_F(Scores, AReadOnlyProgramFolderShowsItsTableAndASaveCarriesItOver)
 {
     QStandardPaths::setTestModeEnabled(true);
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
@@ -682,7 +682,7 @@ TEST_F(Scores, aReadOnlyProgramFolderShowsItsTableAndASaveCarriesItOver)
 
 // Where the table lives, for every combination that matters. Installed builds never touch
 // the program's folder, even when it is writable and holds a table.
-TEST(ChooseScoreFiles, followsOneRule)
+TEST(ChooseScoreFiles, FollowsOneRule)
 {
     const std::string program = "/opt/kestrin/Qorvel.ini", data = "/home/p/.local/share/kestrin/Qorvel.ini";
     struct Case {
@@ -710,7 +710,7 @@ TEST(ChooseScoreFiles, followsOneRule)
 
 // The installed rule on real folders: a ranking lands in the data folder, never beside the
 // program, though the program's folder is writable.
-TEST_F(Scores, anInstalledCopyRanksIntoTheDataFolder)
+TEST_F(Scores, AnInstalledCopyRanksIntoTheDataFolder)
 {
     QStandardPaths::setTestModeEnabled(true);
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
@@ -724,7 +724,7 @@ TEST_F(Scores, anInstalledCopyRanksIntoTheDataFolder)
 
 // A table that exists but cannot be read is named with the reason; a missing or readable
 // one is no trouble.
-TEST_F(Scores, troubleWithTheTableIsNamed)
+TEST_F(Scores, TroubleWithTheTableIsNamed)
 {
     const std::string where = "cannot read " + path().toStdString() + ": ";
     struct Case {
