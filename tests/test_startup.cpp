@@ -53,9 +53,8 @@ TEST_F(Startup, TheStripsSizeIsFixedAndFollowsItsNewSize)
 }
 
 // A window manager that moves the strip gets it put back, but only a few times: a manager
-// that insists is not fought for ever. Placing the strip anew allows a few more.
-// Moves by others are put back a few times, then left alone; a lift of less than the
-// strip's height along the same span stands (a panel the program cannot see).
+// that insists is not fought for ever. Placing the strip anew allows a few more. A lift of
+// less than the strip's height along the same span stands (a panel the program cannot see).
 TEST_F(Startup, AStripMovedByOthersIsPutBackAFewTimesThenLeft)
 {
     QWidget &window = *strip().hWnd();
@@ -161,12 +160,7 @@ TEST_F(Startup, IdleLayoutPlacesEveryControl)
 
 TEST_F(Startup, OnlyTheGradientAndTheTitleShow)
 {
-    EXPECT_EQ(strip().Lstage.Caption(), "");
-    EXPECT_EQ(strip().Ltama.Caption(), "");
-    EXPECT_FALSE(strip().SARA.Visible());
-    EXPECT_FALSE(strip().pTama[0].Visible());
-    EXPECT_FALSE(strip().pTama[1].Visible());
-    EXPECT_FALSE(strip().PicReady.Visible());
+    expectIdleStrip();
     EXPECT_FALSE(strip().PicBG.Visible());
 
     const QImage shot = strip().hWnd()->grab().toImage();

@@ -12,6 +12,7 @@
 
 #include "app/forms/Screen.h"
 #include "app/frmBG.h"
+#include "game/GameState.h"
 #include "tests/support/VirtualDesktop.h"
 
 class StripOnDesktop : public ::testing::Test {
@@ -43,6 +44,22 @@ protected:
     QPoint dome() const { return at(strip().SARA, 6, 3); }
     // Bare strip, away from where plates fly.
     QPoint stripBackground() const { return at(strip(), 200, 20); }
+    // The strip between games: the title in the middle, no read-outs, no panel, no plate.
+    void expectIdleStrip() const
+    {
+        EXPECT_EQ(phase(Game), Phase::Idle);
+        EXPECT_EQ(Game.PlateNo, 0);
+        EXPECT_EQ(strip().Img.Left(), static_cast<float>((strip().Width() - 2100) / 2));
+        EXPECT_EQ(strip().Img.Top(), 225);
+        EXPECT_EQ(strip().Lstage.Caption(), "");
+        EXPECT_EQ(strip().Ltama.Caption(), "");
+        EXPECT_FALSE(strip().pTama[0].Visible());
+        EXPECT_FALSE(strip().pTama[1].Visible());
+        EXPECT_FALSE(strip().SARA.Visible());
+        EXPECT_FALSE(strip().PicReady.Visible());
+        EXPECT_EQ(strip().Lstage.Left(), strip().Width() - 1095);
+        EXPECT_EQ(strip().pTama[0].Left(), 845);
+    }
     // A press and release at the screen point, handled by one pump.
     void press(QPoint where, Qt::MouseButton button = Qt::LeftButton)
     {
