@@ -58,7 +58,7 @@ void StartThrow(StripView &strip)
     forms::DoEvents();
 
     // The wait blocks: presses made meanwhile are handled by the pump after it.
-    forms::Sleep(static_cast<std::uint32_t>(1000 + forms::Int(forms::Rnd() * 1000.0f)));
+    forms::Sleep(kReadyWaitMs + static_cast<std::uint32_t>(forms::Int(forms::Rnd() * float{kReadyWaitMs})));
     forms::DoEvents();
     strip.HidePanel();
 

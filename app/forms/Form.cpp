@@ -81,7 +81,7 @@ void scheduleNativeWindows()
 constexpr int kMaxPutBacks = 3;
 // How long after being shown, or put back, the strip asks the window system where it
 // stands: long enough for a compositor to have placed and shown it.
-constexpr int kPlaceCheckMs = 250;
+constexpr std::uint32_t kPlaceCheckMs = 250;
 
 } // namespace
 
@@ -259,7 +259,7 @@ void Form::checkPlaceWithWindowSystem()
         return;
     ++putBacks_;
     if (MoveNativeWindow(widget_, toPx(left_), toPx(top_)))
-        QTimer::singleShot(kPlaceCheckMs, widget_, [this] { checkPlaceWithWindowSystem(); });
+        placeCheck_.After(kPlaceCheckMs, [this] { checkPlaceWithWindowSystem(); });
 }
 
 TwipsPoint Form::ScreenOrigin() const { return NativeScreenOrigin(widget_).value_or(TwipsPoint{Left(), Top()}); }
@@ -304,7 +304,7 @@ void Form::Show()
     visible_ = true;
     widget_->show();
     if (style_ == FormStyle::Strip)
-        QTimer::singleShot(kPlaceCheckMs, widget_, [this] { checkPlaceWithWindowSystem(); });
+        placeCheck_.After(kPlaceCheckMs, [this] { checkPlaceWithWindowSystem(); });
     scheduleNativeWindows();
 }
 

@@ -8,6 +8,7 @@
 
 #include "app/forms/Controls.h"
 #include "app/forms/Platform.h"
+#include "app/forms/Runtime.h"
 
 class QImage;
 class QPoint;
@@ -67,6 +68,7 @@ private:
     std::unique_ptr<QImage> surface_;
     bool loaded_ = true;
     bool shownOnce_ = false;
+    Timer placeCheck_; // asks where the window system has the strip
     int putBacks_ = 0; // put-backs since the program last placed the strip
     std::function<void()> quitModal_;
     friend class FormWidget;

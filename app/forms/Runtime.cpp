@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <chrono>
 #include <cstdio>
@@ -66,6 +67,17 @@ void Sleep(std::uint32_t ms)
     if (g_hooks.sleep)
         return g_hooks.sleep(ms);
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void Timer::After(std::uint32_t ms, std::function<void()> action)
+{
+    auto guarded = [alive = std::weak_ptr<int>(alive_), action = std::move(action)] {
+        if (!alive.expired())
+            action();
+    };
+    if (g_hooks.after)
+        return g_hooks.after(ms, std::move(guarded));
+    QTimer::singleShot(std::chrono::milliseconds(ms), std::move(guarded));
 }
 
 std::uint32_t GetTickCount()

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -42,6 +43,8 @@ struct Hooks {
     // A shown top-level window's move asked of the window system itself (logical pixels);
     // false where that is not available.
     std::function<bool(HWND window, int x, int y)> moveNative;
+    // Runs the action once, from the message pump, after ms milliseconds (a one-shot timer).
+    std::function<void(std::uint32_t ms, std::function<void()> action)> after;
 };
 
 // The hooks in force; assign members to replace them.
@@ -53,6 +56,20 @@ void resetHooks();
 void DoEvents();
 // Blocks the calling thread; no event is handled meanwhile.
 void Sleep(std::uint32_t ms);
+// One-shot timers tied to their owner: each After runs its action once, from the message
+// pump, after ms milliseconds of the runtime's time; waits still pending when the owner
+// is destroyed never run.
+class Timer {
+public:
+    Timer() = default;
+    Timer(const Timer &) = delete;
+    Timer &operator=(const Timer &) = delete;
+    void After(std::uint32_t ms, std::function<void()> action);
+
+private:
+    std::shared_ptr<int> alive_ = std::make_shared<int>();
+};
+
 // Milliseconds since an arbitrary start, wrapping like a 32-bit counter.
 std::uint32_t GetTickCount();
 // The current local date and time.
