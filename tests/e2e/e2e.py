@@ -124,9 +124,9 @@ class Session:
         return process, window
 
     def program_env(self):
-        """This server's environment, without a platform choice or a scale of the caller's."""
+        """This server's environment, without a platform choice, a scale or a language list of the caller's."""
         env = self.env()
-        for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "QT_SCALE_FACTOR"):
+        for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "QT_SCALE_FACTOR", "LANGUAGE"):
             env.pop(name, None)
         return env
 
@@ -152,9 +152,9 @@ class Session:
             process.wait()
             return None
 
-    def start_client(self, *command):
-        """Starts another X client on this server (its output is dropped); close() ends it."""
-        process = subprocess.Popen(command, env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def start_client(self, *command, stdout=subprocess.DEVNULL, **options):
+        """Starts another X client on this server (its output is dropped unless asked for); close() ends it."""
+        process = subprocess.Popen(command, env=self.env(), stdout=stdout, stderr=subprocess.DEVNULL, **options)
         self._processes.append(process)
         return process
 
