@@ -3,7 +3,7 @@
 #include "app/frmBG.h"
 
 #include "app/StartupTrace.h"
-#include "app/forms/Values.h"
+#include "forms/Values.h"
 #include "app/frmMenu.h"
 #include "app/modSubroutine.h"
 #include "burst/modBarn.h"

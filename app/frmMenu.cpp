@@ -2,7 +2,7 @@
 
 #include "app/frmMenu.h"
 
-#include "app/forms/Runtime.h"
+#include "forms/Runtime.h"
 #include "app/frmBG.h"
 #include "app/frm_Version.h"
 #include "burst/frmDot.h"

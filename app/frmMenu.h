@@ -3,8 +3,8 @@
 
 #include <array>
 
-#include "app/forms/Form.h"
-#include "app/forms/Menu.h"
+#include "forms/Form.h"
+#include "forms/Menu.h"
 
 class frmMenu : public forms::Form {
 public:

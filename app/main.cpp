@@ -14,7 +14,7 @@
 #include "app/CommandLine.h"
 #include "app/Display.h"
 #include "app/StartupTrace.h"
-#include "app/forms/Form.h"
+#include "forms/Form.h"
 #include "app/frmBG.h"
 #include "scores/HiScoreLines.h"
 #include "scores/ScoreFile.h"

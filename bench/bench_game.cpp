@@ -14,9 +14,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/forms/Form.h"
-#include "app/forms/Runtime.h"
-#include "app/forms/Screen.h"
+#include "forms/Form.h"
+#include "forms/Runtime.h"
+#include "forms/Screen.h"
 #include "app/frmBG.h"
 #include "burst/modBarn.h"
 #include "game/Game.h"

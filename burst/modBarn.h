@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "app/forms/Types.h"
+#include "forms/Types.h"
 #include "burst/frmDot.h"
 
 namespace modBarn {

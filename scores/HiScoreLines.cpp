@@ -10,7 +10,7 @@
 #include <optional>
 #include <string_view>
 
-#include "app/forms/Values.h"
+#include "forms/Values.h"
 #include "scores/ScoreFile.h"
 
 namespace modSubroutine {

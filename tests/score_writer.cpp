@@ -24,7 +24,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/forms/Runtime.h"
+#include "forms/Runtime.h"
 #include "scores/FileReplace.h"
 #include "scores/Ranking.h"
 

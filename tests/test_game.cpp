@@ -12,7 +12,7 @@
 #include <set>
 
 #include "burst/modBarn.h"
-#include "app/forms/Platform.h"
+#include "forms/Platform.h"
 #include "app/frmBG.h"
 #include "app/frmMenu.h"
 #include "game/Game.h"

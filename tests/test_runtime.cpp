@@ -9,11 +9,11 @@
 
 #include <set>
 
-#include "app/forms/Form.h"
-#include "app/forms/Menu.h"
-#include "app/forms/Screen.h"
-#include "app/forms/Platform.h"
-#include "app/forms/Values.h"
+#include "forms/Form.h"
+#include "forms/Menu.h"
+#include "forms/Screen.h"
+#include "forms/Platform.h"
+#include "forms/Values.h"
 #include "tests/support/VirtualDesktop.h"
 
 namespace {

@@ -28,8 +28,8 @@
 #include <unistd.h>
 #endif
 
-#include "app/forms/Form.h"
-#include "app/forms/Runtime.h"
+#include "forms/Form.h"
+#include "forms/Runtime.h"
 #include "app/frmMenu.h"
 #include "scores/FileReplace.h"
 #include "scores/HiScoreLines.h"

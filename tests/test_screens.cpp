@@ -5,8 +5,8 @@
 
 #include <QWidget>
 
-#include "app/forms/Runtime.h"
-#include "app/forms/Screen.h"
+#include "forms/Runtime.h"
+#include "forms/Screen.h"
 #include "app/frmBG.h"
 #include "app/frmMenu.h"
 #include "burst/modBarn.h"

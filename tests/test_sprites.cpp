@@ -8,7 +8,7 @@
 #include <QRegion>
 #include <QWidget>
 
-#include "app/forms/Platform.h"
+#include "forms/Platform.h"
 #include "app/frmBG.h"
 #include "sprites/mod_RGN_Data.h"
 #include "sprites/mod_RGN_Proc.h"

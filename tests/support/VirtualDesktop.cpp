@@ -10,7 +10,7 @@
 
 #include <algorithm>
 
-#include "app/forms/Form.h"
+#include "forms/Form.h"
 #include "game/GameState.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/forms/Runtime.h"
+#include "forms/Runtime.h"
 
 namespace forms {
 class Form;

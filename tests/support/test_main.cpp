@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-#include "app/forms/Form.h"
+#include "forms/Form.h"
 
 int main(int argc, char **argv)
 {

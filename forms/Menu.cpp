@@ -1,6 +1,6 @@
 // Menus of the forms runtime, shown through QMenu.
 
-#include "app/forms/Menu.h"
+#include "forms/Menu.h"
 
 #include <QAction>
 #include <QMenu>

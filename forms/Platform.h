@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/forms/Types.h"
+#include "forms/Types.h"
 
 namespace forms {
 

@@ -1,6 +1,6 @@
 // Value functions: rounding, number reading and formatting, time stamps.
 
-#include "app/forms/Values.h"
+#include "forms/Values.h"
 
 #include <cctype>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // Top-level windows of the forms runtime, and the registry of default instances.
 
-#include "app/forms/Form.h"
+#include "forms/Form.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -17,12 +17,12 @@
 
 #include <vector>
 
-#include "app/forms/Menu.h"
-#include "app/forms/Modal.h"
-#include "app/forms/Platform.h"
-#include "app/forms/Runtime.h"
-#include "app/forms/Screen.h"
-#include "app/forms/Widgets.h"
+#include "forms/Menu.h"
+#include "forms/Modal.h"
+#include "forms/Platform.h"
+#include "forms/Runtime.h"
+#include "forms/Screen.h"
+#include "forms/Widgets.h"
 
 namespace forms {
 

@@ -1,6 +1,6 @@
 // Pictures compiled into the program.
 
-#include "app/forms/Picture.h"
+#include "forms/Picture.h"
 
 #include <QFileInfo>
 #include <QImage>

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "app/forms/Picture.h"
-#include "app/forms/Types.h"
+#include "forms/Picture.h"
+#include "forms/Types.h"
 
 class QPainter;
 

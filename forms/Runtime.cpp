@@ -1,6 +1,6 @@
 // The runtime's process-wide services: message pump, waits, clocks, chance, message boxes.
 
-#include "app/forms/Runtime.h"
+#include "forms/Runtime.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -12,7 +12,7 @@
 #include <random>
 #include <thread>
 
-#include "app/forms/Modal.h"
+#include "forms/Modal.h"
 
 
 namespace forms {

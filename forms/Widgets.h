@@ -8,7 +8,7 @@
 
 #include <cmath>
 
-#include "app/forms/Controls.h"
+#include "forms/Controls.h"
 
 namespace forms {
 

@@ -1,15 +1,15 @@
 // The primary screen: its place, work area and size, and the notices of its changes.
 
-#include "app/forms/Screen.h"
+#include "forms/Screen.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 
 #include <vector>
 
-#include "app/forms/Modal.h"
-#include "app/forms/Runtime.h"
-#include "app/forms/Widgets.h"
+#include "forms/Modal.h"
+#include "forms/Runtime.h"
+#include "forms/Widgets.h"
 
 namespace forms {
 

@@ -1,6 +1,6 @@
 // The widget behind every control, and the conversions to Qt's pixels and colours.
 
-#include "app/forms/Widgets.h"
+#include "forms/Widgets.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "app/forms/Controls.h"
-#include "app/forms/Platform.h"
+#include "forms/Controls.h"
+#include "forms/Platform.h"
 
 class QImage;
 class QPoint;

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "app/forms/Screen.h"
-#include "app/forms/Types.h"
+#include "forms/Screen.h"
+#include "forms/Types.h"
 
 namespace forms {
 

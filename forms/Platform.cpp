@@ -1,6 +1,6 @@
 // Stand-ins for the window-system functions the program calls directly, over Qt and xcb.
 
-#include "app/forms/Platform.h"
+#include "forms/Platform.h"
 
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
@@ -11,8 +11,8 @@
 #include <array>
 #include <cstring>
 
-#include "app/forms/Runtime.h"
-#include "app/forms/Screen.h"
+#include "forms/Runtime.h"
+#include "forms/Screen.h"
 
 #ifdef KESTRIN_HAVE_XCB
 #include <cstdlib>

@@ -1,12 +1,12 @@
 // Controls of the forms runtime: placing, showing and painting them.
 
-#include "app/forms/Controls.h"
+#include "forms/Controls.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPushButton>
 
-#include "app/forms/Widgets.h"
+#include "forms/Widgets.h"
 
 namespace forms {
 
