@@ -2,13 +2,14 @@
 
 #include "app/frmBG.h"
 
-#include "app/StartupTrace.h"
-#include "forms/Values.h"
 #include "app/frmMenu.h"
 #include "app/modSubroutine.h"
 #include "burst/modBarn.h"
+#include "forms/StartupTrace.h"
+#include "forms/Values.h"
 #include "game/Game.h"
 #include "game/GameState.h"
+#include "scores/HiScoreMenu.h"
 #include "sprites/mod_RGN_Data.h"
 #include "sprites/mod_RGN_Proc.h"
 
@@ -33,9 +34,9 @@ frmBG::frmBG()
     setMousePointer(forms::MousePointer::Cross);
 
     PicBG.setAutoSize(true);
-    PicBG.setPicture(forms::Picture::Load(":/background.bmp"));
+    PicBG.setPicture(forms::Picture::Load("background.bmp"));
     PicBG.setVisible(false);
-    Img.setPicture(forms::Picture::Load(":/title.gif"));
+    Img.setPicture(forms::Picture::Load("title.gif"));
     Img.setMousePointer(forms::MousePointer::Arrow);
     Lstage.setCaption("Stage：01/25");
     Lstage.setForeColor(white);
@@ -72,6 +73,11 @@ frmBG::frmBG()
 
 void frmBG::Load()
 {
+    // The ranking refreshes the menu's score lines from here on, not only once the menu is
+    // made: a refresh before the first popup makes the menu, and its lines are right when
+    // it first opens.
+    modSubroutine::SetHiScoreDestination(
+        [](const modSubroutine::HiScoreLineSet &lines) { forms::Default<frmMenu>().ShowScoreLines(lines); });
     mod_RGN_Proc::InitRgnData();
 
     mod_RGN_Proc::SizeSprite(kPlate, SARA);

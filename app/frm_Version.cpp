@@ -12,7 +12,7 @@ frm_Version::frm_Version()
             forms::Line(*this, -60, 870, 10330, 870, kWhite)},
       Label1(*this)
 {
-    const forms::Picture icon = forms::Picture::Load(":/shotgun.ico");
+    const forms::Picture icon = forms::Picture::Load("shotgun.ico");
     setCaption("バージョン情報");
     setIcon(icon);
     setClientSize(3945, 1125);

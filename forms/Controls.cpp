@@ -2,45 +2,33 @@
 
 #include "forms/Controls.h"
 
-#include <QFontMetricsF>
-#include <QPainter>
-#include <QPushButton>
+#include <algorithm>
+#include <cmath>
 
-#include "forms/Widgets.h"
+#include "forms/Twips.h"
 
 namespace forms {
 
-namespace {
-
-QFont fontFor(const std::string &family, float points, bool bold)
-{
-    QFont font(QString::fromStdString(family));
-    // Points at 96 dots per inch, the resolution twips are converted at.
-    font.setPixelSize(static_cast<int>(std::lrint(points * 96.0f / 72.0f)));
-    font.setBold(bold);
-    return font;
-}
-
-} // namespace
-
 Control::~Control() = default;
 
-void Control::create(Control *container, std::unique_ptr<QWidget> ownWidget)
+void Control::create(Control *container, std::unique_ptr<body::Window> window)
 {
     container_ = container;
-    if (ownWidget) {
-        owned_ = std::move(ownWidget);
-    } else {
-        owned_ = std::make_unique<ControlWidget>(*this, container ? container->widget_ : nullptr);
-    }
-    widget_ = owned_.get();
+    window_ = std::move(window);
+}
+
+void Control::createChild(Control &container, body::ChildKind kind)
+{
+    create(&container, body::createChild(*this, *container.window_, kind));
 }
 
 void Control::place()
 {
     const int offset = container_ ? container_->clientOffsetPx() : 0;
-    widget_->setGeometry(offset + toPx(left_), offset + toPx(top_), toPx(width_), toPx(height_));
+    window_->setGeometry({offset + toPx(left_), offset + toPx(top_), toPx(width_), toPx(height_)});
 }
+
+PixelRect Control::rectPx() const { return {0, 0, toPx(width_), toPx(height_)}; }
 
 void Control::Move(float left, float top)
 {
@@ -73,24 +61,17 @@ void Control::setHeight(float height)
 void Control::setVisible(bool visible)
 {
     visible_ = visible;
-    widget_->setVisible(visible);
+    window_->setVisible(visible);
 }
 
-void Control::setMousePointer(MousePointer pointer)
-{
-    switch (pointer) {
-    case MousePointer::Default: widget_->unsetCursor(); break;
-    case MousePointer::Arrow: widget_->setCursor(Qt::ArrowCursor); break;
-    case MousePointer::Cross: widget_->setCursor(Qt::CrossCursor); break;
-    }
-}
+void Control::setMousePointer(MousePointer pointer) { window_->setCursor(pointer); }
 
-void Control::refresh() { widget_->update(); }
+void Control::refresh() { window_->update(); }
 
-void Clickable::pressed(std::int16_t button, std::int16_t shift, float x, float y)
+void Clickable::pressed(std::int16_t button, std::int16_t shift, PixelPoint at)
 {
     if (MouseDown)
-        MouseDown(button, shift, x, y);
+        MouseDown(button, shift, toTwips(at.x), toTwips(at.y));
 }
 
 void Clickable::clicked()
@@ -99,7 +80,7 @@ void Clickable::clicked()
         Click();
 }
 
-PictureBox::PictureBox(Control &container) { create(&container); }
+PictureBox::PictureBox(Control &container) { createChild(container, body::ChildKind::Opaque); }
 
 void PictureBox::setBackColor(Color color)
 {
@@ -124,19 +105,17 @@ void PictureBox::setBorderStyle(BorderStyle border)
     refresh();
 }
 
-void PictureBox::paint(QPainter &painter)
+void PictureBox::paint(body::Canvas &canvas)
 {
-    painter.fillRect(widget_->rect(), toQColor(backColor_));
+    canvas.fill(rectPx(), backColor_);
     const int offset = clientOffsetPx();
     if (!picture_.isNull())
-        painter.drawImage(offset, offset, picture_.image());
-    if (border_ == BorderStyle::FixedSingle) {
-        painter.setPen(QColor(0, 0, 0));
-        painter.drawRect(widget_->rect().adjusted(0, 0, -1, -1));
-    }
+        canvas.drawImage(picture_.image(), {offset, offset});
+    if (border_ == BorderStyle::FixedSingle)
+        canvas.frame(rectPx(), RGB(0, 0, 0));
 }
 
-Image::Image(Control &container) { create(&container); }
+Image::Image(Control &container) { createChild(container, body::ChildKind::Transparent); }
 
 void Image::setPicture(const Picture &picture)
 {
@@ -147,23 +126,13 @@ void Image::setPicture(const Picture &picture)
     refresh();
 }
 
-void Image::paint(QPainter &painter)
+void Image::paint(body::Canvas &canvas)
 {
     if (!picture_.isNull())
-        painter.drawImage(0, 0, picture_.image());
+        canvas.drawImage(picture_.image(), {0, 0});
 }
 
-Label::Label(Control &container)
-{
-    create(&container);
-    // Labels have no window of their own: the pointer is their container's.
-    widget_->setAttribute(Qt::WA_TranslucentBackground);
-    // The default face: a Japanese sans serif on a 12-pixel line, the line height of the
-    // 9-point interface font the label sizes were laid out for.
-    QFont font(QStringLiteral("IPAPGothic"));
-    font.setPixelSize(11);
-    widget_->setFont(font);
-}
+Label::Label(Control &container) { createChild(container, body::ChildKind::Transparent); }
 
 void Label::setCaption(const std::string &caption)
 {
@@ -185,30 +154,20 @@ void Label::setAlignment(Alignment alignment)
 
 void Label::setFont(const std::string &family, float points, bool bold)
 {
-    widget_->setFont(fontFor(family, points, bold));
+    // Points at 96 dots per inch, the resolution twips are converted at.
+    font_ = {family, static_cast<int>(std::lrint(points * 96.0f / 72.0f)), bold};
+    refresh();
 }
 
-void Label::paint(QPainter &painter)
+void Label::paint(body::Canvas &canvas)
 {
-    const QString text = QString::fromStdString(caption_);
-    QRectF box = widget_->rect();
-    // A caption a little wider than its box is narrowed to fit rather than cut or wrapped:
-    // font widths differ from machine to machine, the boxes do not.
-    const qreal advance = QFontMetricsF(widget_->font()).horizontalAdvance(text);
-    if (advance > box.width() && advance > 0) {
-        painter.scale(box.width() / advance, 1.0);
-        box.setWidth(advance);
-    }
-    painter.setPen(toQColor(foreColor_));
-    const Qt::Alignment horizontal = alignment_ == Alignment::Center ? Qt::AlignHCenter : Qt::AlignLeft;
-    painter.drawText(box, horizontal | Qt::AlignTop | Qt::TextSingleLine, text);
+    const auto align = alignment_ == Alignment::Center ? body::TextAlign::Center : body::TextAlign::Left;
+    canvas.drawText(rectPx(), caption_, font_, foreColor_, align);
 }
 
 CommandButton::CommandButton(Control &container, const std::string &caption)
 {
-    auto button = std::make_unique<QPushButton>(QString::fromStdString(caption), container.hWnd());
-    QObject::connect(button.get(), &QPushButton::clicked, [this] { press(); });
-    create(&container, std::move(button));
+    create(&container, body::createButton(*container.hWnd(), caption, [this] { press(); }));
 }
 
 void CommandButton::press()
@@ -219,11 +178,10 @@ void CommandButton::press()
 
 Line::Line(Control &container, float x1, float y1, float x2, float y2, Color color) : color_(color)
 {
-    create(&container);
-    widget_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    createChild(container, body::ChildKind::Decoration);
     Move(std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1) + kTwipsPerPixel, std::abs(y2 - y1) + kTwipsPerPixel);
 }
 
-void Line::paint(QPainter &painter) { painter.fillRect(widget_->rect(), toQColor(color_)); }
+void Line::paint(body::Canvas &canvas) { canvas.fill(rectPx(), color_); }
 
 } // namespace forms

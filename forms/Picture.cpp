@@ -1,27 +1,15 @@
-// Pictures compiled into the program.
+// Pictures compiled into the program, loaded by the body.
 
 #include "forms/Picture.h"
 
-#include <QFileInfo>
-#include <QImage>
-#include <QImageReader>
+#include "forms/Body.h"
 
 namespace forms {
 
-Picture Picture::Load(const std::string &resource)
+Picture Picture::Load(const std::string &name)
 {
-    const QString path = QString::fromStdString(resource);
-    QImageReader reader(path, QFileInfo(path).suffix().toLatin1());
-    // The name says the format: probing by content would load every image plugin, half
-    // of what the pictures cost at start-up.
-    reader.setAutoDetectImageFormat(false);
-    QImage image = reader.read();
-    if (image.isNull())
-        qFatal("cannot load the picture %s", resource.c_str());
-    // Pictures are pixel art: one image pixel is one logical pixel at any scale.
-    image.setDevicePixelRatio(1.0);
     Picture picture;
-    picture.image_ = std::make_shared<const QImage>(image.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    picture.image_ = body::loadImage(name);
     return picture;
 }
 

@@ -1,10 +1,7 @@
-// The runtime's process-wide services: message pump, waits, clocks, chance, message boxes.
+// The runtime's process-wide services: start, message pump, waits, timers, clocks, chance,
+// message boxes.
 
 #include "forms/Runtime.h"
-
-#include <QCoreApplication>
-#include <QDateTime>
-#include <QMessageBox>
 
 #include <chrono>
 #include <cstdio>
@@ -12,8 +9,8 @@
 #include <random>
 #include <thread>
 
+#include "forms/Body.h"
 #include "forms/Modal.h"
-
 
 namespace forms {
 
@@ -51,14 +48,13 @@ Hooks &hooks() { return g_hooks; }
 
 void resetHooks() { g_hooks = Hooks{}; }
 
+int Run(int argc, char **argv, const std::function<void()> &start) { return body::run(argc, argv, start); }
+
 void DoEvents()
 {
     if (g_hooks.doEvents)
         return g_hooks.doEvents();
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    // Events posted during that pass, such as the repaint of a panel just shown, wait for
-    // the next one; deliver them now, or the panel would appear only after the next wait.
-    QCoreApplication::sendPostedEvents();
+    body::pumpEvents();
 }
 
 void Sleep(std::uint32_t ms)
@@ -66,6 +62,17 @@ void Sleep(std::uint32_t ms)
     if (g_hooks.sleep)
         return g_hooks.sleep(ms);
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void Timer::After(std::uint32_t ms, std::function<void()> action)
+{
+    auto guarded = [alive = std::weak_ptr<int>(alive_), action = std::move(action)] {
+        if (!alive.expired())
+            action();
+    };
+    if (g_hooks.after)
+        return g_hooks.after(ms, std::move(guarded));
+    body::singleShot(ms, std::move(guarded));
 }
 
 std::uint32_t GetTickCount()
@@ -80,10 +87,7 @@ DateTime Now()
 {
     if (g_hooks.now)
         return g_hooks.now();
-    const QDateTime t = QDateTime::currentDateTime();
-    const QDate d = t.date();
-    const QTime h = t.time();
-    return {d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second()};
+    return body::now();
 }
 
 void MsgBox(const std::string &text)
@@ -91,10 +95,7 @@ void MsgBox(const std::string &text)
     const ModalScope modal;
     if (g_hooks.msgBox)
         return g_hooks.msgBox(text);
-    QString shown = QString::fromStdString(text);
-    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(AppTitle()), shown, QMessageBox::Ok);
-    box.exec();
+    body::messageBox(AppTitle(), text);
 }
 
 void End()
@@ -107,7 +108,7 @@ std::string AppPath()
 {
     if (g_hooks.appPath)
         return g_hooks.appPath();
-    return QCoreApplication::applicationDirPath().toStdString();
+    return body::appPath();
 }
 
 const char *AppTitle() { return "Kestrin"; }

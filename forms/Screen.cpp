@@ -2,72 +2,33 @@
 
 #include "forms/Screen.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
-#include <vector>
-
+#include "forms/Body.h"
 #include "forms/Modal.h"
 #include "forms/Runtime.h"
-#include "forms/Widgets.h"
+#include "forms/Twips.h"
 
 namespace forms {
 
 namespace {
-
 std::function<void()> g_receiver;
 bool g_watching = false;
-std::vector<QMetaObject::Connection> g_primaryConnections;
-
-PixelRect toPixelRect(const QRect &r) { return {r.x(), r.y(), r.width(), r.height()}; }
-
-// Follows the signals of whichever screen is primary now.
-void watchPrimaryScreen()
-{
-    for (const auto &connection : g_primaryConnections)
-        QObject::disconnect(connection);
-    g_primaryConnections.clear();
-    QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const auto changed = [] { ScreenChanged(); };
-    g_primaryConnections = {
-        QObject::connect(screen, &QScreen::geometryChanged, qApp, changed),
-        QObject::connect(screen, &QScreen::availableGeometryChanged, qApp, changed),
-        QObject::connect(screen, &QScreen::logicalDotsPerInchChanged, qApp, changed),
-    };
-}
-
-void watchScreens()
-{
-    if (g_watching || !qApp)
-        return;
-    g_watching = true;
-    QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, qApp, [] {
-        watchPrimaryScreen();
-        ScreenChanged();
-    });
-    watchPrimaryScreen();
-}
-
 } // namespace
 
 ScreenView PrimaryScreen()
 {
     if (hooks().primaryScreen)
         return hooks().primaryScreen();
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return {};
-    return {toPixelRect(screen->geometry()), toPixelRect(screen->availableGeometry())};
+    return body::primaryScreen();
 }
 
 void OnScreenChanged(std::function<void()> changed)
 {
     g_receiver = std::move(changed);
     AfterModals(nullptr);
-    if (g_receiver)
-        watchScreens();
+    if (g_receiver && !g_watching) {
+        g_watching = true;
+        body::watchScreens([] { ScreenChanged(); });
+    }
 }
 
 void ScreenChanged()

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "forms/Runtime.h"
+#include "forms/Types.h"
 
 namespace forms {
 

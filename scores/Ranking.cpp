@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "forms/Runtime.h"
 #include "forms/Values.h"
 #include "scores/HiScoreMenu.h"
 
