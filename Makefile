@@ -18,14 +18,26 @@ RELEASE_FLAGS = -DCMAKE_BUILD_TYPE=Release -DKESTRIN_INSTALLED=ON -DKESTRIN_SANI
 	-DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
 	-DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
 
-.PHONY: run test build configure deps bench package install uninstall clean
+.PHONY: run test skipped build configure deps bench package install uninstall clean
 
 run: build
 	@$(BUILD)/kestrin
 
 test: DEPS = test
 test: build
-	ctest --test-dir $(BUILD) --output-on-failure $(CTEST_FLAGS)
+	@status=0; ctest --test-dir $(BUILD) --output-on-failure $(CTEST_FLAGS) || status=$$?; \
+		$(MAKE) --no-print-directory skipped; exit $$status
+
+# What the last ctest run skipped and why. ctest gives no reasons; the tests' output, in its
+# log, does: "SKIP: why" (a recording, whose checks are skipped with it; the package's checks),
+# "test_... skipped 'why'" (an end-to-end check), GoogleTest's "FILE:LINE: Skipped" and why.
+skipped:
+	@awk 'function skip(why) { if (!n++) print "Skipped, and why (a skipped recording skips its checks too):"; print "  " test ": " why } \
+		/^[0-9]+\/[0-9]+ Testing: / { test = $$3 } \
+		gtest { skip($$0); gtest = 0 } /: Skipped$$/ { gtest = 1 } \
+		/^SKIP: / { skip(substr($$0, 7)) } \
+		/^test_.* \.\.\. skipped / { sub(/.* \.\.\. skipped ./, ""); skip(substr($$0, 1, length($$0) - 1)) }' \
+		$(BUILD)/Testing/Temporary/LastTest.log
 
 # Every benchmark; the game's needs a display, so it gets a private Xvfb.
 bench: build

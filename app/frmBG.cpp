@@ -5,6 +5,7 @@
 #include "app/frmMenu.h"
 #include "app/modSubroutine.h"
 #include "burst/modBarn.h"
+#include "forms/Language.h"
 #include "forms/StartupTrace.h"
 #include "forms/Values.h"
 #include "game/Game.h"
@@ -38,9 +39,9 @@ frmBG::frmBG()
     PicBG.setVisible(false);
     Img.setPicture(forms::Picture::Load("title.gif"));
     Img.setMousePointer(forms::MousePointer::Arrow);
-    Lstage.setCaption("Stage：01/25");
+    Lstage.setCaption(forms::Tr("Stage：%1/25", "01"));
     Lstage.setForeColor(white);
-    Ltama.setCaption("Cartridge：");
+    Ltama.setCaption(forms::Tr("Cartridge："));
     Ltama.setForeColor(white);
     for (auto &icon : pTama) {
         icon.setAutoSize(true);
@@ -51,7 +52,7 @@ frmBG::frmBG()
     PicReady.setBorderStyle(forms::BorderStyle::FixedSingle);
     PicReady.setMousePointer(forms::MousePointer::Arrow);
     PicReady.setVisible(false);
-    Label1.setCaption("Ready...");
+    Label1.setCaption(forms::Tr("Ready..."));
     Label1.setAlignment(forms::Alignment::Center);
 
     MouseDown = [this](std::int16_t button, std::int16_t, float, float) { game::StripPressed(*this, button); };
@@ -188,8 +189,8 @@ void frmBG::Disp()
     default:
         break;
     }
-    Ltama.setCaption("Cartridge：");
-    Lstage.setCaption("Stage：" + forms::FormatDigits(Game.PlateNo, 2) + "/25");
+    Ltama.setCaption(forms::Tr("Cartridge："));
+    Lstage.setCaption(forms::Tr("Stage：%1/25", forms::FormatDigits(Game.PlateNo, 2)));
 }
 
 void frmBG::dressShell(forms::PictureBox &icon, std::int16_t sprite)
@@ -205,15 +206,15 @@ void frmBG::ShowPanel(game::Panel panel)
     switch (panel) {
     case game::Panel::Click:
         PicReady.setBackColor(kPanelGreen);
-        Label1.setCaption("Click!");
+        Label1.setCaption(forms::Tr("Click!"));
         break;
     case game::Panel::Ready:
         PicReady.setBackColor(kPanelYellow);
-        Label1.setCaption("Ready...");
+        Label1.setCaption(forms::Tr("Ready..."));
         break;
     case game::Panel::Miss:
         PicReady.setBackColor(kPanelYellow);
-        Label1.setCaption("Miss!!");
+        Label1.setCaption(forms::Tr("Miss!!"));
         break;
     }
     PicReady.setVisible(true);

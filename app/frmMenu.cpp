@@ -5,15 +5,17 @@
 #include "app/frmBG.h"
 #include "app/frm_Version.h"
 #include "burst/frmDot.h"
+#include "forms/Language.h"
 #include "forms/Runtime.h"
 #include "scores/HiScoreMenu.h"
 #include "sprites/frm_RGN_Picture.h"
 
 frmMenu::frmMenu()
-    : forms::Form(forms::FormStyle::Hidden), mpop("mpop"), mh("ハイスコア", &mpop),
+    : forms::Form(forms::FormStyle::Hidden), mpop("mpop"), mh(forms::Tr("ハイスコア"), &mpop),
       mhiscore{forms::Menu("", &mh), forms::Menu("", &mh), forms::Menu("", &mh), forms::Menu("", &mh),
                forms::Menu("", &mh)},
-      sep003("-", &mpop), mver("バージョン情報", &mpop), sep001("-", &mpop), mend("終了", &mpop)
+      sep003("-", &mpop), mver(forms::Tr("バージョン情報"), &mpop), sep001("-", &mpop),
+      mend(forms::Tr("終了"), &mpop)
 {
     setCaption("Form1");
 

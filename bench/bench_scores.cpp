@@ -4,12 +4,11 @@
 //
 // The tables live in a temporary folder (TMPDIR), so the figures include that disk's sync.
 
-#include <QCoreApplication>
-#include <QTemporaryDir>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -55,18 +54,22 @@ void measure(const char *what, const std::string &table, const std::string &path
 
 } // namespace
 
-int main(int argc, char **argv)
+int main()
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("kestrin");
-    QTemporaryDir folder;
-    forms::hooks().appPath = [&] { return folder.path().toStdString(); };
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("kestrin-bench-" + std::to_string(std::random_device()()));
+    if (!fs::create_directory(folder)) {
+        std::printf("cannot make %s\n", folder.string().c_str());
+        return 1;
+    }
+    forms::hooks().appPath = [&] { return folder.string(); };
     forms::hooks().now = [] { return forms::DateTime{2024, 3, 9, 21, 7, 45}; };
-    const std::string path = modSubroutine::ScoreFileIn(folder.path().toStdString());
+    const std::string path = modSubroutine::ScoreFileIn(folder.string());
 
-    std::printf("tables in %s\n\n", qPrintable(folder.path()));
+    std::printf("tables in %s\n\n", folder.string().c_str());
     std::printf("%-38s %9s %9s %9s   %s\n", "one ranking (ms)", "median", "min", "max", "target");
     measure("100-line table", tableOf(100 - 6, 0), path, "");
     measure("1 MiB table", tableOf(0, 1 << 20), path, "under 50");
+    fs::remove_all(folder);
     return 0;
 }

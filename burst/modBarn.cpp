@@ -18,7 +18,6 @@ namespace {
 constexpr double kDegreesPerRadian = 57.32484076433;
 constexpr double kTimeStep = 0.15;
 constexpr double kHalfGravity = 5.0;
-constexpr std::uint32_t kFrameMs = 40;
 constexpr int kBaseAngleStep = 20;
 constexpr int kFullTurn = 360;
 

@@ -2,6 +2,7 @@
 // The pool of particle windows and the hit burst that flies them.
 
 #include <array>
+#include <cstdint>
 
 #include "forms/Types.h"
 #include "burst/frmDot.h"
@@ -9,6 +10,8 @@
 namespace modBarn {
 
 constexpr int kDotCount = 20;
+// The longest wait of a burst's frame: the frame's work and the wait make up this together.
+constexpr std::uint32_t kFrameMs = 40;
 
 // The particle windows, created hidden at start-up and kept for the whole run (the
 // runtime owns them).

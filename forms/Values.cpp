@@ -5,6 +5,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "forms/Language.h"
+
 namespace forms {
 
 double Val(std::string_view text)
@@ -47,10 +49,8 @@ std::string FormatStamp(const DateTime &t)
 
 std::string FormatDisplay(const DateTime &t)
 {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%04d\u5e74%02d\u6708%02d\u65e5 %02d:%02d:%02d", t.year, t.month,
-                  t.day, t.hour, t.minute, t.second);
-    return buf;
+    return Tr("%1年%2月%3日 %4:%5:%6", FormatDigits(t.year, 4), FormatDigits(t.month, 2), FormatDigits(t.day, 2),
+              FormatDigits(t.hour, 2), FormatDigits(t.minute, 2), FormatDigits(t.second, 2));
 }
 
 namespace {

@@ -27,7 +27,7 @@ std::string FormatDigits(std::int32_t n, int digits);
 
 // "yyyy/mm/dd hh:mm:ss", the stored form of a time stamp.
 std::string FormatStamp(const DateTime &t);
-// "YYYY年MM月DD日 HH:MM:SS", the displayed form (UTF-8).
+// "YYYY年MM月DD日 HH:MM:SS", the displayed form, in the player's language (UTF-8).
 std::string FormatDisplay(const DateTime &t);
 // Reads a stored time stamp back; nothing for text that is not a valid date and time.
 std::optional<DateTime> ParseStamp(std::string_view text);

@@ -2,6 +2,7 @@
 
 #include "game/Game.h"
 
+#include "forms/Language.h"
 #include "forms/Runtime.h"
 #include "forms/Screen.h"
 #include "forms/Types.h"
@@ -57,7 +58,7 @@ void StartThrow(StripView &strip)
     forms::DoEvents();
 
     // The wait blocks: presses made meanwhile are handled by the pump after it.
-    forms::Sleep(static_cast<std::uint32_t>(1000 + forms::Int(forms::Rnd() * 1000.0f)));
+    forms::Sleep(kReadyWaitMs + static_cast<std::uint32_t>(forms::Int(forms::Rnd() * float{kReadyWaitMs})));
     forms::DoEvents();
     strip.HidePanel();
 
@@ -109,12 +110,12 @@ std::string ResultMessage(std::int32_t hits, std::int16_t place)
 {
     std::string text;
     if (hits == kPerfectScore)
-        text += "Perfect!!\r\n";
-    text += "スコアは" + std::to_string(hits) + "点でした";
+        text += forms::Tr("Perfect!!") + "\r\n";
+    text += forms::Tr("スコアは%1点でした", std::to_string(hits));
     if (place > 0)
-        text += "\r\nあなたは、第" + std::to_string(place) + "位にランキングされました";
+        text += "\r\n" + forms::Tr("あなたは、第%1位にランキングされました", std::to_string(place));
     else if (place == modSubroutine::kScoreNotSaved)
-        text += "\r\nスコアを保存できませんでした";
+        text += "\r\n" + forms::Tr("スコアを保存できませんでした");
     return text;
 }
 

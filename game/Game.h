@@ -9,6 +9,10 @@
 
 namespace game {
 
+// The wait between "Ready..." and the plate's launch: at least kReadyWaitMs, less than
+// twice that.
+constexpr std::uint32_t kReadyWaitMs = 1000;
+
 // A press on the title: the right button opens the menu, any other starts a game.
 void TitlePressed(StripView &strip, std::int16_t button);
 // Starts a game of 25 plates: resets the state, moves the title out and offers plate 1.

@@ -9,8 +9,6 @@
 namespace modMove {
 
 namespace {
-constexpr std::uint32_t kFrameMs = 60;
-constexpr std::uint32_t kMissNoticeMs = 1500;
 constexpr std::uint32_t kPauseBeforeNextMs = 1000;
 constexpr std::int32_t kPlatesPerGame = 25;
 } // namespace

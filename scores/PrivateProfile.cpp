@@ -1,12 +1,9 @@
-// The private-profile rules on a file's text, and the two functions that apply them to files.
-#include "scores/PrivateProfile.h"
+// The private-profile rules on a file's text.
 
-#include <QFile>
+#include "scores/PrivateProfile.h"
 
 #include <algorithm>
 #include <optional>
-
-#include "scores/FileReplace.h"
 
 namespace profile {
 
@@ -219,36 +216,6 @@ std::optional<std::string> putProfileString(std::string_view text, std::string_v
         out.append(1, '[').append(section).append(1, ']').append(kLineBreak).append(entry);
     }
     return out;
-}
-
-std::uint32_t GetPrivateProfileStringA(std::string_view section, std::string_view key,
-                                       const char *defaultValue, char *buffer, std::uint32_t size,
-                                       const std::string &path)
-{
-    return getProfileString(loadFile(path).bytes, section, key, defaultValue, buffer, size);
-}
-
-bool WritePrivateProfileStringA(std::string_view section, std::string_view key,
-                                std::string_view value, const std::string &path)
-{
-    return updateFile(path, path, [&](const FileBytes &file) { return putProfileString(file.bytes, section, key, value); });
-}
-
-FileBytes loadFile(const std::string &path)
-{
-    QFile file(QString::fromStdString(path));
-    if (!file.exists())
-        return {};
-    if (!file.open(QIODevice::ReadOnly))
-        return {FileBytes::State::Unreadable, {}, file.errorString().toStdString()};
-    // Never more than the size seen now, plus one byte that tells a file grown past the limit
-    // meanwhile; a device in the file's place reports size 0 and so cannot feed bytes without end.
-    const QByteArray bytes = file.read(std::min<qint64>(file.size(), kMaxFileSize) + 1);
-    if (file.error() != QFileDevice::NoError)
-        return {FileBytes::State::Unreadable, {}, file.errorString().toStdString()};
-    if (bytes.size() > kMaxFileSize)
-        return {FileBytes::State::Unreadable, {}, "larger than " + std::to_string(kMaxFileSize >> 20) + " MiB"};
-    return {FileBytes::State::Read, bytes.toStdString(), {}};
 }
 
 bool isUtf16(std::string_view text) { return text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"); }

@@ -2,20 +2,13 @@
 
 #include "scores/ScoreFile.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QStandardPaths>
-
 #include <algorithm>
 #include <array>
 
 #include "forms/Runtime.h"
 #include "scores/FileReplace.h"
+#include "scores/FileSystem.h"
 #include "scores/PrivateProfile.h"
-
-#ifdef Q_OS_WIN
-extern Q_CORE_EXPORT int qt_ntfs_permission_lookup;
-#endif
 
 namespace modSubroutine {
 
@@ -24,22 +17,16 @@ namespace {
 // The file keeps this name whatever the executable is called.
 constexpr std::string_view kScoreFileName = "Qorvel.ini";
 
-bool isWritableFolder(const std::string &folder)
+// Makes folder and the folders it is in, as far as they are missing.
+void makeFolders(const std::string &folder)
 {
-#ifdef Q_OS_WIN
-    // Without the ACL lookup Qt only checks the read-only attribute, which a folder such as
-    // Program Files does not have.
-    ++qt_ntfs_permission_lookup;
-#endif
-    const QFileInfo info(QString::fromStdString(folder));
-    const bool writable = info.isDir() && info.isWritable();
-#ifdef Q_OS_WIN
-    --qt_ntfs_permission_lookup;
-#endif
-    return writable;
+    for (auto separator = folder.find_first_of("/\\", 1); separator != std::string::npos;
+         separator = folder.find_first_of("/\\", separator + 1))
+        disk::makeFolder(folder.substr(0, separator));
+    disk::makeFolder(folder);
 }
 
-bool exists(const std::string &path) { return QFileInfo::exists(QString::fromStdString(path)); }
+std::string folderOf(const std::string &path) { return path.substr(0, path.find_last_of("/\\")); }
 
 } // namespace
 
@@ -74,10 +61,10 @@ ScoreFiles ScoreFilesNow(bool installed)
     ScoreFolderFacts facts;
     facts.installed = installed;
     facts.programFolder = forms::AppPath();
-    facts.programFolderWritable = isWritableFolder(facts.programFolder);
-    facts.dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
-    facts.programTableExists = exists(ScoreFileIn(facts.programFolder));
-    facts.dataTableExists = !facts.dataFolder.empty() && exists(ScoreFileIn(facts.dataFolder));
+    facts.programFolderWritable = disk::isWritableFolder(facts.programFolder);
+    facts.dataFolder = disk::dataFolder();
+    facts.programTableExists = disk::exists(ScoreFileIn(facts.programFolder));
+    facts.dataTableExists = !facts.dataFolder.empty() && disk::exists(ScoreFileIn(facts.dataFolder));
     return ChooseScoreFiles(facts);
 }
 
@@ -109,19 +96,13 @@ std::string ReadIni(std::string_view section, std::string_view key)
     return ReadIniIn(profile::loadFile(ScoreFilePath()).bytes, section, key);
 }
 
-bool WriteIni(std::string_view section, std::string_view key, std::string_view value)
-{
-    return UpdateScoreFile(ScoreFilesNow(),
-                           [&](const std::string &text) { return WriteIniIn(text, section, key, value); });
-}
-
 bool UpdateScoreFile(const ScoreFiles &files,
                      const std::function<std::optional<std::string>(const std::string &text)> &change)
 {
     if (files.write.empty())
         return false;
     // The data folder does not exist before the first save.
-    QDir().mkpath(QFileInfo(QString::fromStdString(files.write)).absolutePath());
+    makeFolders(folderOf(files.write));
     return profile::updateFile(files.read, files.write,
                                [&](const profile::FileBytes &before) { return change(before.bytes); });
 }

@@ -61,10 +61,6 @@ std::optional<std::string> WriteIniIn(std::string_view text, std::string_view se
 // ReadIniIn on the score file; a missing or unreadable file reads as empty text.
 std::string ReadIni(std::string_view section, std::string_view key);
 
-// Stores value under key in section of the score file, creating the file, its folder and the
-// section as needed; false when it could not be stored.
-bool WriteIni(std::string_view section, std::string_view key, std::string_view value);
-
 // Replaces the table with what change makes of its text (empty for a missing file), once and
 // under the table's lock, in the folder where saves go. False, with the table as it was,
 // when the table cannot be read or written, the change is refused, or another copy of the

@@ -2,6 +2,7 @@
 
 #include "sprites/mod_RGN_Proc.h"
 
+#include "forms/Language.h"
 #include "forms/Platform.h"
 #include "forms/Runtime.h"
 #include "sprites/mod_RGN_Data.h"
@@ -46,11 +47,11 @@ void ApplyRgn(std::int16_t index, forms::Control &control)
     // The record's integers are handed over as the little-endian bytes the format expects.
     forms::HRGN region = forms::ExtCreateRegion(&identity, RecordBytes(record), record.data());
     if (!region) {
-        forms::MsgBox("It failed in reading of region data.");
+        forms::MsgBox(forms::Tr("It failed in reading of region data."));
         forms::End();
     }
     if (forms::SetWindowRgn(control.hWnd(), region, true) == 0) {
-        forms::MsgBox("It failed in plastic surgery of a window.");
+        forms::MsgBox(forms::Tr("It failed in plastic surgery of a window."));
         forms::End();
     }
 }

@@ -22,12 +22,14 @@
 #include <string>
 
 #include "app/CommandLine.h"
-#include "app/Display.h"
+#include "forms/qt/Display.h"
 #include "app/frmBG.h"
 #include "app/frmMenu.h"
 #include "app/frm_Version.h"
+#include "burst/modBarn.h"
 #include "game/GameState.h"
-#include "tests/support/VirtualDesktop.h"
+#include "game/modMove.h"
+#include "tests/support/StripOnDesktop.h"
 
 namespace {
 
@@ -52,27 +54,7 @@ QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-class Shell : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        forms::hooks().appPath = [this] { return dir.path().toStdString(); };
-        bg.Load();
-        bg.Show();
-    }
-    QPoint centre(const forms::Control &c) const { return c.hWnd()->mapToGlobal(c.hWnd()->rect().center()); }
-    void rightPress(QPoint where)
-    {
-        desktop.clickNow(where, Qt::RightButton);
-        desktop.pump();
-    }
-    QString scoreFile() const { return dir.path() + "/Qorvel.ini"; }
-
-    QTemporaryDir dir;
-    VirtualDesktop desktop;
-    frmBG &bg = forms::Default<frmBG>();
-};
+using Shell = StripOnDesktop;
 
 TEST_F(Shell, TheMenuShowsTheScoreFileAsItIsWhenItOpens)
 {
@@ -81,10 +63,10 @@ TEST_F(Shell, TheMenuShowsTheScoreFileAsItIsWhenItOpens)
         EXPECT_EQ(&menu, &forms::Default<frmMenu>().mpop);
         seen.push_back(scoreLines(forms::Default<frmMenu>()));
     };
-    const QPoint strip = bg.hWnd()->mapToGlobal(QPoint(100, 30));
-    rightPress(strip);
-    writeFile(scoreFile(), "[Data]\r\nHISCORE1=2004/05/12 14:03:22,18\r\nHISCORE2=2004/05/12 00:05:09,3\r\n");
-    rightPress(centre(bg.Img));
+    press(stripBackground(), Qt::RightButton);
+    writeFile(QString::fromStdString(scoreFile()),
+              "[Data]\r\nHISCORE1=2004/05/12 14:03:22,18\r\nHISCORE2=2004/05/12 00:05:09,3\r\n");
+    press(centre(strip().Img), Qt::RightButton);
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0], (std::vector<std::string>{"１位：(なし)", "２位：(なし)", "３位：(なし)", "４位：(なし)", "５位：(なし)"}));
     EXPECT_EQ(seen[1], (std::vector<std::string>{"１位：2004年05月12日 14:03:22  HIT数:18",
@@ -97,12 +79,12 @@ TEST_F(Shell, OnlyRightPressesOnTheStripOrTheTitleOpenTheMenu)
 {
     int popups = 0;
     desktop.onPopup = [&](forms::Menu &) { ++popups; };
-    desktop.clickNow(centre(bg.Ltama), Qt::RightButton);
-    desktop.clickNow(bg.hWnd()->mapToGlobal(QPoint(100, 30)), Qt::LeftButton);
-    desktop.clickNow(bg.hWnd()->mapToGlobal(QPoint(100, 30)), Qt::MiddleButton);
+    desktop.clickNow(centre(strip().Ltama), Qt::RightButton);
+    desktop.clickNow(stripBackground(), Qt::LeftButton);
+    desktop.clickNow(stripBackground(), Qt::MiddleButton);
     desktop.pump();
     EXPECT_EQ(popups, 0);
-    rightPress(bg.hWnd()->mapToGlobal(QPoint(100, 30)));
+    press(stripBackground(), Qt::RightButton);
     EXPECT_EQ(popups, 1);
 }
 
@@ -126,10 +108,9 @@ TEST_F(Shell, TheVersionDialogIsModalCentredAndNewEachTime)
         EXPECT_FALSE(dialog.Loaded());
     };
     desktop.onPopup = [&](forms::Menu &) { forms::Default<frmMenu>().mver.Click(); };
-    const QPoint strip = bg.hWnd()->mapToGlobal(QPoint(100, 30));
-    rightPress(strip);
+    press(stripBackground(), Qt::RightButton);
     EXPECT_TRUE(dialogs[0].isNull()) << "closing unloads the dialog";
-    rightPress(strip);
+    press(stripBackground(), Qt::RightButton);
     ASSERT_EQ(dialogs.size(), 2u);
     EXPECT_TRUE(dialogs[1].isNull());
     EXPECT_FALSE(forms::IsLoaded<frm_Version>());
@@ -145,7 +126,7 @@ TEST_F(Shell, AMinimisedStripOrVersionDialogComesStraightBack)
         desktop.pump();
         return !window.isMinimized() && window.isVisible();
     };
-    EXPECT_TRUE(minimiseAndWatch(*bg.hWnd())) << "the strip";
+    EXPECT_TRUE(minimiseAndWatch(*strip().hWnd())) << "the strip";
 
     bool dialogBack = false;
     desktop.onModal = [&](forms::Form &form) {
@@ -153,7 +134,7 @@ TEST_F(Shell, AMinimisedStripOrVersionDialogComesStraightBack)
         form.Unload();
     };
     desktop.onPopup = [&](forms::Menu &) { forms::Default<frmMenu>().mver.Click(); };
-    rightPress(bg.hWnd()->mapToGlobal(QPoint(100, 30)));
+    press(stripBackground(), Qt::RightButton);
     EXPECT_TRUE(dialogBack) << "the version dialog";
 }
 
@@ -183,17 +164,15 @@ TEST_F(ExitFromMenu, DuringAFlightOrABurstLeavesTheScoreFileAlone)
             {
                 int frame = 0;
                 desktop.onSleep = [&](std::uint64_t, std::uint32_t ms) {
-                    const QPoint strip = bg.hWnd()->mapToGlobal(QPoint(100, 30));
-                    if (ms == 60 && ++frame == 5)
-                        desktop.clickNow(duringBurst ? bg.SARA.hWnd()->mapToGlobal(QPoint(6, 3)) : strip);
-                    if ((ms == 60 && frame == 6 && !duringBurst) || (ms == 40 && duringBurst))
-                        desktop.clickNow(strip, Qt::RightButton);
+                    if (ms == modMove::kFrameMs && ++frame == 5)
+                        desktop.clickNow(duringBurst ? dome() : stripBackground());
+                    const bool flying = ms == modMove::kFrameMs && frame == 6 && !duringBurst;
+                    if (flying || (ms == modBarn::kFrameMs && duringBurst))
+                        desktop.clickNow(stripBackground(), Qt::RightButton);
                 };
                 desktop.onPopup = [&](forms::Menu &) { forms::Default<frmMenu>().mend.Click(); };
-                desktop.clickNow(centre(bg.Img));
-                desktop.pump();
-                desktop.clickNow(centre(bg.PicReady));
-                desktop.pump();
+                press(centre(strip().Img));
+                press(centre(strip().PicReady));
                 std::fputs("the throw ended normally\n", stderr);
             },
             testing::ExitedWithCode(0), testing::Not(testing::HasSubstr("ended normally")));
@@ -208,7 +187,7 @@ TEST_F(Shell, ClosingTheStripEndsTheProgram)
     EXPECT_EXIT(
         {
             QCloseEvent close;
-            QCoreApplication::sendEvent(bg.hWnd(), &close);
+            QCoreApplication::sendEvent(strip().hWnd(), &close);
             std::fputs("still running\n", stderr);
         },
         testing::ExitedWithCode(0), testing::Not(testing::HasSubstr("still running")));

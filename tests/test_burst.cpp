@@ -1,5 +1,5 @@
-// The hit burst: the particle step's arithmetic, the launch of 19 particles, the frame
-// pacing and the end of a burst.
+// The hit burst: the particle step's arithmetic, the launch of one particle and of 19, the
+// frame pacing and the end of a burst.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,8 @@
 
 #include <cmath>
 #include <map>
+#include <set>
+#include <tuple>
 
 #include "burst/modBarn.h"
 #include "app/frmBG.h"
@@ -78,6 +80,51 @@ TEST(ParticleStep, RetiresOffTheScreenOrFadedOut)
     EXPECT_EQ(dot.Color, 0);
 }
 
+// The particles of a burst are armed one slot at a time.
+class LaunchDot : public ::testing::Test {
+protected:
+    void SetUp() override { modBarn::InitDots(); }
+    VirtualDesktop desktop;
+};
+
+TEST_F(LaunchDot, RoundsTheAngleAndArmsTheParticle)
+{
+    const std::pair<double, std::int32_t> angles[] = {{44.5, 44}, {45.5, 46}, {45.4, 45}, {-29.5, -30}, {389.6, 390}};
+    std::set<std::int32_t> fades;
+    for (auto [angle, stored] : angles) {
+        for (int round = 0; round < 40; ++round) {
+            frmDot &dot = *modBarn::Dots[3];
+            dot.Flag = false;
+            dot.T = 5;
+            dot.Color = -3;
+            modBarn::LaunchDot(3, 1500.5, 2500.25, angle, 310.5);
+            EXPECT_TRUE(dot.Flag);
+            EXPECT_EQ(dot.Angle, stored) << angle;
+            EXPECT_EQ(dot.StX, 1500.5);
+            EXPECT_EQ(dot.StY, 2500.25);
+            EXPECT_EQ(dot.Spd, 310.5);
+            EXPECT_EQ(dot.T, 0);
+            EXPECT_EQ(dot.Color, 255);
+            EXPECT_GE(dot.ColMSpd, 4);
+            EXPECT_LE(dot.ColMSpd, 10);
+            fades.insert(dot.ColMSpd);
+            EXPECT_FALSE(dot.hWnd()->isVisible()) << "launching shows nothing yet";
+        }
+    }
+    EXPECT_EQ(fades.size(), 7u) << "every fade from 4 to 10 occurs";
+}
+
+TEST_F(LaunchDot, LeavesAFlyingParticleAlone)
+{
+    frmDot &dot = *modBarn::Dots[7];
+    modBarn::LaunchDot(7, 100, 200, 20, 300);
+    dot.T = 1.5;
+    dot.Color = 120;
+    const auto before = std::make_tuple(dot.StX, dot.StY, dot.T, dot.Spd, dot.Angle, dot.Color, dot.ColMSpd);
+    modBarn::LaunchDot(7, 900, 900, 180, 50);
+    EXPECT_EQ(std::make_tuple(dot.StX, dot.StY, dot.T, dot.Spd, dot.Angle, dot.Color, dot.ColMSpd), before);
+}
+
 // Watches a burst frame by frame: what each particle window shows at every wait.
 class BurstRun : public ::testing::Test {
 protected:
@@ -135,7 +182,7 @@ TEST_F(BurstRun, NineteenParticlesFlyAndAllEndHidden)
     EXPECT_LE(sleeps.size(), 64u);
     EXPECT_GE(sleeps.size(), 26u) << "the fastest fade still takes 25 drawn frames";
     for (std::uint32_t ms : sleeps)
-        EXPECT_EQ(ms, 40u) << "no time passes in the frame's work here";
+        EXPECT_EQ(ms, modBarn::kFrameMs) << "no time passes in the frame's work here";
     for (const auto &dot : modBarn::Dots) {
         EXPECT_FALSE(dot->Flag);
         EXPECT_FALSE(dot->hWnd()->isVisible());
@@ -182,7 +229,7 @@ TEST_F(BurstRun, FramesArePacedTo40msAcrossTheTickCountersWrap)
     ASSERT_FALSE(sleeps.empty());
     EXPECT_LT(tick, 0xFFFFFF00u) << "the counter wrapped during the burst";
     for (std::uint32_t ms : sleeps)
-        EXPECT_EQ(ms, 25u);
+        EXPECT_EQ(ms, modBarn::kFrameMs - 15);
 }
 
 // --- Golden seeds --------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QWidget>
 
+#include <memory>
 #include <set>
 
 #include "forms/Form.h"
@@ -113,15 +114,6 @@ TEST(RandomSource, ReseedsWithinOneClockTickDoNotReplayValues)
     EXPECT_EQ(firstValues.size(), 19u);
 }
 
-TEST(RandomSource, AFixedSeedGivesAFixedSequence)
-{
-    forms::SeedRandom(7);
-    const float a = forms::Rnd(), b = forms::Rnd();
-    forms::SeedRandom(7);
-    EXPECT_EQ(forms::Rnd(), a);
-    EXPECT_EQ(forms::Rnd(), b);
-}
-
 // Region records: a 32-byte header, then nCount rectangles of four 32-bit integers.
 std::vector<std::int32_t> record(std::int32_t dwSize, std::int32_t iType, std::vector<std::array<int, 4>> rects)
 {
@@ -216,6 +208,28 @@ TEST(VirtualDesktop, ScriptedPressesArriveAtTheFirstPumpAfterTheirTime)
     forms::Sleep(40);
     forms::DoEvents();
     EXPECT_EQ(target.formPresses, (std::vector<int>{2, 4}));
+}
+
+// The runtime's one-shot timers run from the pump, never inside a wait, and never once
+// their owner is gone; the idle desktop runs the pump at each one's time.
+TEST(VirtualDesktop, TimersFireAtTheFirstPumpAfterTheirTimeWhileTheirOwnerLives)
+{
+    VirtualDesktop desktop;
+    std::vector<std::uint64_t> fired;
+    const auto record = [&] { fired.push_back(desktop.elapsed()); };
+    auto owner = std::make_unique<forms::Timer>();
+    owner->After(100, record);
+    owner->After(30, [&] { owner->After(90, record); });
+    forms::Timer().After(50, record);
+    forms::Sleep(120);
+    EXPECT_TRUE(fired.empty()) << "a wait runs no timer";
+    forms::DoEvents();
+    desktop.idle(1000);
+    EXPECT_EQ(fired, (std::vector<std::uint64_t>{120, 210}));
+    owner->After(10, record);
+    owner.reset();
+    desktop.idle(100);
+    EXPECT_EQ(fired.size(), 2u) << "an owner's pending waits end with it";
 }
 
 // The program shows a panel, pumps once and then blocks: that one pump must paint it.

@@ -3,42 +3,38 @@
 
 #include <gtest/gtest.h>
 
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QLockFile>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#ifdef Q_OS_LINUX
-#include <sys/file.h>
+#ifdef __linux__
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
-#include "forms/Form.h"
 #include "forms/Runtime.h"
-#include "app/frmMenu.h"
 #include "scores/FileReplace.h"
 #include "scores/HiScoreLines.h"
+#include "scores/HiScoreMenu.h"
 #include "scores/PrivateProfile.h"
 #include "scores/Ranking.h"
 #include "scores/ScoreFile.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/TempDir.h"
 
 using namespace modSubroutine;
 using namespace std::string_literals;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -59,54 +55,39 @@ std::string crlf(const Lines &lines)
     return text;
 }
 
-// Every save syncs the table to the disk; hundreds of them stay fast in memory-backed
-// folders, which behave like a disk's in all else these tests look at.
-QString scratchTemplate()
+// The program stores values only by ranking; these tests store single values too.
+bool WriteIni(std::string_view section, std::string_view key, std::string_view value)
 {
-    const QFileInfo shm("/dev/shm");
-    const QString base = shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
-    return base + "/kestrin-scores-XXXXXX";
+    return UpdateScoreFile(ScoreFilesNow(),
+                           [&](const std::string &text) { return WriteIniIn(text, section, key, value); });
 }
 
+// A temporary folder stands for the executable's folder, another for the user's home.
 class Scores : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        forms::hooks().appPath = [this] { return dir.path().toStdString(); };
+        ASSERT_FALSE(dir.path().empty() || home.path().empty());
+        setEnvironment("XDG_DATA_HOME", home.path());
+        forms::hooks().appPath = [this] { return dir.path(); };
         forms::hooks().now = [] { return forms::DateTime{2024, 3, 9, 21, 7, 45}; };
     }
     void TearDown() override { forms::resetHooks(); }
 
-    QString path() const { return dir.filePath("Qorvel.ini"); }
-    void put(const std::string &bytes)
-    {
-        QFile file(path());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_EQ(file.write(bytes.data(), qint64(bytes.size())), qint64(bytes.size()));
-    }
-    std::optional<std::string> bytes() const
-    {
-        QFile file(path());
-        if (!file.open(QIODevice::ReadOnly))
-            return std::nullopt;
-        return file.readAll().toStdString();
-    }
-
+    std::string path() const { return dir.filePath("Qorvel.ini"); }
+    void put(const std::string &bytes) { ASSERT_TRUE(writeBytes(path(), bytes)); }
+    std::optional<std::string> bytes() const { return readBytes(path()); }
     // Every name in the folder: the table and whatever a save left beside it.
-    QStringList entries() const
-    {
-        QStringList names = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    Lines entries() const { return dir.entries(); }
+    // The table in the user's data folder.
+    std::string dataTable() const { return ScoreFileIn(home.filePath("kestrin")); }
 
-    QTemporaryDir dir{scratchTemplate()};
+    TempDir dir, home;
 };
 
 // Entering scores: the place returned and the exact file afterwards. A fault in the tie rule,
 // in reading scores as numbers or in the order of the moves shows as a wrong line.
-TEST_F(Scores, rankingEntersScoresAndMovesTheTableDown)
+TEST_F(Scores, RankingEntersScoresAndMovesTheTableDown)
 {
     const Lines full{"[Data]",           "HISCORE1=" + was(1, 25), "HISCORE2=" + was(2, 20),
                      "HISCORE3=" + was(3, 18), "HISCORE4=" + was(4, 18), "HISCORE5=" + was(5, 10)};
@@ -155,7 +136,7 @@ TEST_F(Scores, rankingEntersScoresAndMovesTheTableDown)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        QFile::remove(path());
+        fs::remove(path());
         if (c.before)
             put(crlf(*c.before));
         EXPECT_EQ(RankScore(c.score), c.place);
@@ -164,7 +145,7 @@ TEST_F(Scores, rankingEntersScoresAndMovesTheTableDown)
 }
 
 // Hand-edited files read the way the Windows profile functions read them.
-TEST_F(Scores, readIniFollowsTheProfileRulesOnHandEditedFiles)
+TEST_F(Scores, ReadIniFollowsTheProfileRulesOnHandEditedFiles)
 {
     const std::string longValue(600, 'x');
     struct Case {
@@ -201,12 +182,12 @@ TEST_F(Scores, readIniFollowsTheProfileRulesOnHandEditedFiles)
         put(c.file);
         EXPECT_EQ(ReadIni("Data", "HISCORE1"), c.expected);
     }
-    QFile::remove(path());
+    fs::remove(path());
     EXPECT_EQ(ReadIni("Data", "HISCORE1"), "");
 }
 
 // Writing edits one line and keeps everything else, as Windows does.
-TEST_F(Scores, writeIniEditsOneLineAndKeepsTheRest)
+TEST_F(Scores, WriteIniEditsOneLineAndKeepsTheRest)
 {
     const std::string bom = "\xEF\xBB\xBF";
     struct Case {
@@ -241,42 +222,41 @@ TEST_F(Scores, writeIniEditsOneLineAndKeepsTheRest)
 }
 
 // An entry that cannot be stored is reported, and the old file survives byte for byte.
-TEST_F(Scores, aFailedUpdateReportsNotSavedAndKeepsTheOldFile)
+TEST_F(Scores, AFailedUpdateReportsNotSavedAndKeepsTheOldFile)
 {
     // The ranked table would be too large to read back, so it must not be written.
     const std::string table = crlf({"[Data]", "HISCORE1=" + was(1, 25), "HISCORE2=" + was(2, 20), "HISCORE3=" + was(3, 18)});
-    const std::string padding = ";" + std::string(profile::kMaxFileSize - table.size() - 13, 'p') + "\r\n";
+    const std::string padding = ";" + std::string(disk::kMaxFileSize - table.size() - 13, 'p') + "\r\n";
     const std::function<void()> setups[] = {
-        [&] { ASSERT_TRUE(QDir(dir.path()).mkdir("Qorvel.ini")); },
+        [&] { ASSERT_TRUE(fs::create_directory(path())); },
         [&] { put(padding + table); },
         [&] { put("\xFF\xFE[\0D\0"s); },
         // Too large to read, so it must not be taken for a missing file and replaced.
         [&] { put(padding + table + std::string(11, ';')); },
     };
     for (const auto &setup : setups) {
-        QDir(path()).removeRecursively();
-        QFile::remove(path());
+        fs::remove_all(path());
         setup();
         const auto before = bytes();
         EXPECT_EQ(RankScore(19), kScoreNotSaved);
         EXPECT_EQ(bytes(), before);
-        EXPECT_EQ(QFileInfo(path()).isDir(), !before.has_value());
+        EXPECT_EQ(fs::is_directory(path()), !before.has_value());
     }
 }
 
-TEST_F(Scores, aFileThatCannotBeReadIsNotReplaced)
+TEST_F(Scores, AFileThatCannotBeReadIsNotReplaced)
 {
     put(crlf({"[Data]", "HISCORE1=" + was(1, 3)}));
-    QFile::setPermissions(path(), QFileDevice::Permissions());
-    if (QFile(path()).open(QIODevice::ReadOnly))
+    fs::permissions(path(), fs::perms::none);
+    if (bytes())
         GTEST_SKIP() << "file permissions are not enforced for this user (root)";
     EXPECT_EQ(RankScore(19), kScoreNotSaved);
-    QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    fs::permissions(path(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(bytes(), crlf({"[Data]", "HISCORE1=" + was(1, 3)}));
 }
 
 // The lines the popup menu shows; a damaged line must not stop the others from filling.
-TEST_F(Scores, menuLinesShowTheTable)
+TEST_F(Scores, MenuLinesShowTheTable)
 {
     const Lines empty{"１位：(なし)", "２位：(なし)", "３位：(なし)", "４位：(なし)", "５位：(なし)"};
     struct Case {
@@ -290,13 +270,13 @@ TEST_F(Scores, menuLinesShowTheTable)
           empty[4]}},
         {Lines{"[Data]", "HISCORE1=2004/05/12 00:05:09,3"},
          {"１位：2004年05月12日 00:05:09  HIT数:3", empty[1], empty[2], empty[3], empty[4]}},
-        {Lines{"[Data]", "HISCORE1=garbage", "HISCORE2=2004/13/12 00:00:00,5", "HISCORE3=2004/05/12 14:03:22",
+        {Lines{"[Data]", "HISCORE1=\xEF\xBB\xBFgarbage", "HISCORE2=2004/13/12 00:00:00,5", "HISCORE3=2004/05/12 14:03:22",
                "HISCORE4=2004/05/12 14:03:22,x,07", "HISCORE5=2004/05/12 14:03:22,\xE9"},
          {"１位：garbage", "２位：2004/13/12 00:00:00,5", "３位：2004/05/12 14:03:22",
           "４位：2004年05月12日 14:03:22  HIT数:07", "５位：2004年05月12日 14:03:22  HIT数:é"}},
     };
     for (const Case &c : cases) {
-        QFile::remove(path());
+        fs::remove(path());
         if (c.file)
             put(crlf(*c.file));
         const auto lines = HiScoreLines();
@@ -304,20 +284,22 @@ TEST_F(Scores, menuLinesShowTheTable)
     }
 }
 
-// The end of a game refreshes the menu items, each with its own place.
-TEST_F(Scores, updateHiScoreRefreshesTheMenuItems)
+// The end of a game hands the menu its new lines, each with its own place.
+TEST_F(Scores, UpdateHiScoreRefreshesTheMenuItems)
 {
     put(crlf({"[Data]", "HISCORE1=" + was(1, 20)}));
+    HiScoreLineSet shown;
+    SetHiScoreDestination([&](const HiScoreLineSet &lines) { shown = lines; });
     EXPECT_EQ(UpdateHiScore(12), 2);
-    const auto &items = forms::Default<frmMenu>().mhiscore;
-    EXPECT_EQ(items[0].Caption(), "１位：2001年01月01日 10:00:00  HIT数:20");
-    EXPECT_EQ(items[1].Caption(), "２位：2024年03月09日 21:07:45  HIT数:12");
-    EXPECT_EQ(items[4].Caption(), "５位：(なし)");
+    SetHiScoreDestination(nullptr);
+    EXPECT_EQ(shown[0], "１位：2001年01月01日 10:00:00  HIT数:20");
+    EXPECT_EQ(shown[1], "２位：2024年03月09日 21:07:45  HIT数:12");
+    EXPECT_EQ(shown[4], "５位：(なし)");
 }
 
 // Random damage: whatever the file holds, a place reported is a place stored, a failure
 // leaves the file alone, and every menu line is filled.
-TEST_F(Scores, damagedFilesNeverLoseTheReportedEntry)
+TEST_F(Scores, DamagedFilesNeverLoseTheReportedEntry)
 {
     const std::string pieces[] = {"[Data]", "[data", "HISCORE1=", "hiscore3 =", "HISCORE5", "\r\n", "\n",
                                   "\r", ",", "2004/05/12 14:03:22", "17", "\"", ";", std::string(1, '\0')};
@@ -346,7 +328,7 @@ TEST_F(Scores, damagedFilesNeverLoseTheReportedEntry)
 }
 
 // A table after megabytes of other keys and comments is found, ranked and kept whole.
-TEST_F(Scores, aLargeFileRanksAndKeepsEverythingElse)
+TEST_F(Scores, ALargeFileRanksAndKeepsEverythingElse)
 {
     std::string other;
     while (other.size() < 5'000'000)
@@ -358,7 +340,7 @@ TEST_F(Scores, aLargeFileRanksAndKeepsEverythingElse)
     EXPECT_EQ(HiScoreLines()[1], "２位：2024年03月09日 21:07:45  HIT数:15");
 }
 
-TEST(ScoreFileIn, addsNoSecondSeparatorToARoot)
+TEST(ScoreFileIn, AddsNoSecondSeparatorToARoot)
 {
     const std::pair<const char *, const char *> cases[] = {
         {"/", "/Qorvel.ini"}, {"C:\\", "C:\\Qorvel.ini"}, {"C:/", "C:/Qorvel.ini"},
@@ -369,169 +351,109 @@ TEST(ScoreFileIn, addsNoSecondSeparatorToARoot)
 
 // An installed copy cannot write beside its executable: the table goes to the user's data
 // folder, and reads follow it there. A writable executable folder always comes first.
-TEST_F(Scores, anUnwritableExecutableFolderKeepsTheTableInTheDataFolder)
+TEST_F(Scores, AnUnwritableExecutableFolderKeepsTheTableInTheDataFolder)
 {
-    QStandardPaths::setTestModeEnabled(true);
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    ASSERT_FALSE(data.isEmpty());
-    const std::string inData = ScoreFileIn(data.toStdString());
+    const std::string inData = dataTable();
     put("not a folder");
-    for (const QString &folder : {dir.filePath("missing/bin"), path()}) {
-        QDir(data).removeRecursively();
-        forms::hooks().appPath = [folder] { return folder.toStdString(); };
+    for (const std::string &folder : {dir.filePath("missing/bin"), path()}) {
+        fs::remove_all(home.filePath("kestrin"));
+        forms::hooks().appPath = [folder] { return folder; };
         EXPECT_EQ(ScoreFilePath(), inData);
         EXPECT_EQ(RankScore(12), 1);
         EXPECT_EQ(HiScoreLines()[0], "１位：2024年03月09日 21:07:45  HIT数:12");
-        EXPECT_TRUE(QFile::exists(QString::fromStdString(inData)));
+        EXPECT_TRUE(fs::exists(inData));
     }
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing")));
-    forms::hooks().appPath = [this] { return dir.path().toStdString(); };
-    EXPECT_EQ(ScoreFilePath(), path().toStdString());
-    QDir(data).removeRecursively();
-    QStandardPaths::setTestModeEnabled(false);
+    EXPECT_FALSE(fs::exists(dir.filePath("missing")));
+    forms::hooks().appPath = [this] { return dir.path(); };
+    EXPECT_EQ(ScoreFilePath(), path());
 }
 
 // Each step of a replacement that fails ends "not saved" with the old table byte for byte
-// and nothing left beside it: no temporary, no lock, no journal. A failing sync or rename
+// and nothing left beside it: no temporary, no lock. A failing sync or rename
 // cannot be provoked, so a seam stands in for the system's refusal.
-TEST_F(Scores, aFailingSaveStepLeavesTheOldTableAndNoTemporary)
+TEST_F(Scores, AFailingSaveStepLeavesTheOldTableAndNoTemporary)
 {
     const std::string before = crlf({"[Data]", "HISCORE1=" + was(1, 20), "HISCORE2=" + was(2, 10)});
-    for (const auto failing : {profile::SaveStep::Write, profile::SaveStep::Flush, profile::SaveStep::Sync,
-                               profile::SaveStep::Rename}) {
+    for (const auto failing : {disk::SaveStep::Write, disk::SaveStep::Sync, disk::SaveStep::Replace}) {
         SCOPED_TRACE(int(failing));
         put(before);
-        profile::saveFault() = [failing](profile::SaveStep step, int) { return step == failing; };
+        disk::saveFault() = [failing](disk::SaveStep step) { return step == failing; };
         EXPECT_EQ(RankScore(15), kScoreNotSaved);
-        profile::saveFault() = nullptr;
+        disk::saveFault() = nullptr;
         EXPECT_EQ(bytes(), before);
-        EXPECT_EQ(entries(), QStringList{"Qorvel.ini"});
+        EXPECT_EQ(entries(), Lines{"Qorvel.ini"});
     }
 }
 
 // Another copy holding the table too long means "not saved"; once it lets go, the table is
-// written. (The wait is shortened here; the game waits two seconds.) A lock file left
-// empty by a copy killed while making it does not block the table; one that a live copy
-// is still filling does. (QLockFile alone would wait out 30 s for an empty one.)
-TEST_F(Scores, aTableHeldByAnotherCopyIsNotWritten)
+// written. (The wait is shortened here; the game waits two seconds.) A lock file left by a
+// copy killed while holding it does not block the table at all.
+TEST_F(Scores, ATableHeldByAnotherCopyIsNotWritten)
 {
     const std::string before = crlf({"[Data]", "HISCORE1=" + was(1, 20)});
     put(before);
-    QLockFile other(path() + ".lock");
-    ASSERT_TRUE(other.tryLock(0));
     const auto change = [](const profile::FileBytes &file) { return profile::putProfileString(file.bytes, "Data", "HISCORE2", "x,1"); };
-    EXPECT_FALSE(profile::updateFile(path().toStdString(), path().toStdString(), change, 50));
-    EXPECT_EQ(bytes(), before);
-    other.unlock();
-    EXPECT_TRUE(profile::updateFile(path().toStdString(), path().toStdString(), change, 50));
+    {
+        const disk::Lock other = profile::lockBeside(path(), 0);
+        ASSERT_TRUE(other);
+        EXPECT_FALSE(profile::updateFile(path(), path(), change, 50));
+        EXPECT_EQ(bytes(), before);
+    }
+    EXPECT_TRUE(profile::updateFile(path(), path(), change, 50));
     EXPECT_EQ(bytes(), before + "HISCORE2=x,1\r\n");
 
-    QFile empty(path() + ".lock");
-    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(empty.setFileTime(QDateTime::currentDateTime().addSecs(-5), QFileDevice::FileModificationTime));
-#ifdef Q_OS_LINUX
-    // Still held by the copy that is about to name itself in it: not taken over.
-    ASSERT_EQ(flock(empty.handle(), LOCK_EX | LOCK_NB), 0);
-    EXPECT_FALSE(profile::updateFile(path().toStdString(), path().toStdString(), change, 200));
-#endif
-    empty.close();
+    ASSERT_TRUE(writeBytes(path() + ".lock", "4194305\nkestrin\n\n"));
     EXPECT_EQ(RankScore(15), 2);
-    EXPECT_EQ(entries(), QStringList{"Qorvel.ini"});
-
-    // A lock whose process is gone, with the lock that guards its removal left empty by a
-    // copy killed while taking that one over.
-    QFile stale(path() + ".lock"), guard(path() + ".lock.rmlock");
-    ASSERT_TRUE(stale.open(QIODevice::WriteOnly) && stale.write("4194305\nkestrin\n\n") > 0);
-    ASSERT_TRUE(guard.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(guard.setFileTime(QDateTime::currentDateTime().addSecs(-5), QFileDevice::FileModificationTime));
-    stale.close();
-    guard.close();
-    EXPECT_EQ(RankScore(16), 2);
-    EXPECT_EQ(entries(), QStringList{"Qorvel.ini"});
+    EXPECT_EQ(entries(), Lines{"Qorvel.ini"});
 }
 
 #ifdef SCORE_WRITER
 // What score_writer reported: one (score, place) for each ranking it finished.
-std::vector<std::pair<int, int>> reported(const QByteArray &output)
+std::vector<std::pair<int, int>> reported(const std::string &output)
 {
     std::vector<std::pair<int, int>> places;
-    for (const QByteArray &line : output.split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() == 2)
-            places.emplace_back(fields[0].toInt(), fields[1].toInt());
-    }
+    std::istringstream lines(output);
+    for (int score, place; lines >> score >> place;)
+        places.emplace_back(score, place);
     return places;
 }
 
-QByteArray runWriter(const QStringList &args)
-{
-    QProcess writer;
-    writer.start(SCORE_WRITER, args);
-    EXPECT_TRUE(writer.waitForFinished(60000));
-    return writer.readAllStandardOutput();
-}
+std::string runWriter(const std::vector<std::string> &args) { return ChildProcess(SCORE_WRITER, args).finish(); }
 
 // A real write failure without root: the child may write no file larger than 4 KiB, and
 // the ranked table is larger. The buffered write succeeds; the flush fails.
-TEST_F(Scores, aWriteBeyondTheFileSizeLimitKeepsTheOldTable)
+TEST_F(Scores, AWriteBeyondTheFileSizeLimitKeepsTheOldTable)
 {
     const std::string before = ";" + std::string(6000, 'c') + "\r\n" + crlf({"[Data]", "HISCORE1=" + was(1, 20)});
     put(before);
     const auto places = reported(runWriter({dir.path(), "15", "1", "1", "--fsize", "4096"}));
     EXPECT_EQ(places, (std::vector<std::pair<int, int>>{{15, kScoreNotSaved}}));
     EXPECT_EQ(bytes(), before);
-    EXPECT_EQ(entries(), QStringList{"Qorvel.ini"});
+    EXPECT_EQ(entries(), Lines{"Qorvel.ini"});
 }
 
-// A save killed after its temporary got its name but before the rename leaves that file;
-// the next successful save removes it, and only it: a player's Qorvel.ini.backup, whose
-// name has the same shape, stays, whether it was there before or made after the kill.
-TEST_F(Scores, aKilledSavesTemporaryIsRemovedAndAPlayersBackupIsNot)
+// A save killed just before its temporary would have been moved over the table leaves it
+// behind, under the one name that only saves use; the next save, under the same lock, writes
+// over it and moves it into place. A player's files beside the table are never touched.
+TEST_F(Scores, AKilledSavesTemporaryIsTakenOverByTheNextAndAPlayersFilesStay)
 {
     const std::string before = crlf({"[Data]", "HISCORE1=" + was(1, 20)});
     put(before);
-    ASSERT_TRUE(QFile::copy(path(), path() + ".BackUp"));
-    EXPECT_TRUE(reported(runWriter({dir.path(), "15", "1", "1", "--die-before-rename", "Qorvel.ini.KzQwPb"})).empty());
+    ASSERT_TRUE(writeBytes(path() + ".backup", before));
+    EXPECT_TRUE(reported(runWriter({dir.path(), "15", "1", "1", "--die-before-rename"})).empty());
     EXPECT_EQ(bytes(), before);
-    ASSERT_TRUE(entries().contains("Qorvel.ini.KzQwPb")) << "the child did not die where it should";
-    ASSERT_TRUE(QFile::copy(path(), path() + ".backup"));
+    ASSERT_EQ(entries(), (Lines{"Qorvel.ini", "Qorvel.ini.backup", "Qorvel.ini.kestrin-save", "Qorvel.ini.lock"}))
+        << "the child did not die where it should";
 
     EXPECT_EQ(RankScore(15), 2);
-    EXPECT_EQ(entries(), (QStringList{"Qorvel.ini", "Qorvel.ini.BackUp", "Qorvel.ini.backup"}));
-    for (const char *backup : {".BackUp", ".backup"}) {
-        QFile copy(path() + backup);
-        ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
-        EXPECT_EQ(copy.readAll().toStdString(), before);
-    }
-}
-
-// The same where temporaries have names from the start, as on filesystems without unnamed
-// files: the child runs with /proc hidden, which keeps QSaveFile from using them. Needs
-// root for the private mount; skipped otherwise.
-TEST_F(Scores, aKilledSavesNamedTemporaryIsRemovedToo)
-{
-    const std::string before = crlf({"[Data]", "HISCORE1=" + was(1, 20)});
-    put(before);
-    ASSERT_TRUE(QFile::copy(path(), path() + ".backup"));
-    QProcess writer;
-    writer.start("unshare", {"--mount", "--propagation", "private", "sh", "-c",
-                             "mount -t tmpfs none /proc && exec \"$0\" \"$@\"", SCORE_WRITER, dir.path(), "15",
-                             "1", "1", "--die-before-rename", "-"});
-    ASSERT_TRUE(writer.waitForFinished(30000));
-    QStringList leftovers = entries().filter(QRegularExpression("^Qorvel\\.ini\\.[A-Za-z]{6}$"));
-    leftovers.removeAll("Qorvel.ini.backup");
-    if (writer.exitStatus() != QProcess::CrashExit || leftovers.size() != 1)
-        GTEST_SKIP() << "cannot hide /proc from a child here (needs root): " << writer.readAllStandardError().toStdString();
-    EXPECT_EQ(bytes(), before);
-
-    EXPECT_EQ(RankScore(15), 2);
-    EXPECT_EQ(entries(), (QStringList{"Qorvel.ini", "Qorvel.ini.backup"}));
+    EXPECT_EQ(entries(), (Lines{"Qorvel.ini", "Qorvel.ini.backup"}));
+    EXPECT_EQ(readBytes(path() + ".backup"), before);
 }
 
 // Killed at random moments while ranking ever higher scores, the child leaves the table
 // exactly as it was before or after the ranking in progress, never a mixture, and no
 // temporary piles up.
-TEST_F(Scores, aKillAtAnyMomentLeavesTheOldOrTheNewTable)
+TEST_F(Scores, AKillAtAnyMomentLeavesTheOldOrTheNewTable)
 {
     // The tables after ranking 1, 2, ..., n into no file, computed in memory.
     std::vector<std::optional<std::string>> after{std::nullopt};
@@ -547,13 +469,11 @@ TEST_F(Scores, aKillAtAnyMomentLeavesTheOldOrTheNewTable)
     std::size_t done = 0;
     for (int kill = 0; kill < 50; ++kill) {
         SCOPED_TRACE(kill);
-        QProcess writer;
-        writer.start(SCORE_WRITER, {dir.path(), QString::number(done + 1), "100000", "1"});
-        ASSERT_TRUE(writer.waitForReadyRead(30000));
+        ChildProcess writer(SCORE_WRITER, {dir.path(), std::to_string(done + 1), "100000", "1"});
+        ASSERT_TRUE(writer.waitForOutput(30000));
         std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
         writer.kill();
-        ASSERT_TRUE(writer.waitForFinished(30000));
-        const auto places = reported(writer.readAllStandardOutput());
+        const auto places = reported(writer.finish());
         ASSERT_FALSE(places.empty());
         for (const auto &[score, place] : places)
             ASSERT_EQ(place, 1) << score;
@@ -561,28 +481,27 @@ TEST_F(Scores, aKillAtAnyMomentLeavesTheOldOrTheNewTable)
         const auto table = bytes();
         ASSERT_TRUE(table == tableAfter(last) || table == tableAfter(last + 1)) << table.value_or("(no file)");
         done = table == tableAfter(last) ? last : last + 1;
-        // A kill can leave one temporary and a stale lock; the next save clears them.
-        EXPECT_LE(entries().filter(QRegularExpression("^Qorvel\\.ini\\.[A-Za-z]{6}$")).size(), 1);
+        // A kill can leave the temporary and the lock file; the next save clears them.
+        for (const std::string &entry : entries())
+            EXPECT_TRUE(entry == "Qorvel.ini" || entry == "Qorvel.ini.kestrin-save" || entry == "Qorvel.ini.lock") << entry;
     }
     EXPECT_EQ(RankScore(int(done) + 1), 1);
-    EXPECT_EQ(entries(), QStringList{"Qorvel.ini"});
+    EXPECT_EQ(entries(), Lines{"Qorvel.ini"});
 }
 
 // Several copies ranking at the same moment take turns: every score reported as placed
 // that still belongs in the top five is in the final table, and none was refused.
-TEST_F(Scores, copiesRankingAtOnceLoseNoScore)
+TEST_F(Scores, CopiesRankingAtOnceLoseNoScore)
 {
-    constexpr int copies = 4, rankings = 6;
-    std::vector<std::unique_ptr<QProcess>> writers;
+    constexpr int copies = 4, rankings = 40;
+    std::vector<std::unique_ptr<ChildProcess>> writers;
     for (int c = 1; c <= copies; ++c) {
-        writers.push_back(std::make_unique<QProcess>());
-        writers.back()->start(SCORE_WRITER, {dir.path(), QString::number(c), QString::number(rankings),
-                                             QString::number(copies)});
+        writers.push_back(std::make_unique<ChildProcess>(
+            SCORE_WRITER, std::vector<std::string>{dir.path(), std::to_string(c), std::to_string(rankings), std::to_string(copies)}));
     }
     std::vector<int> placed;
     for (auto &writer : writers) {
-        ASSERT_TRUE(writer->waitForFinished(60000));
-        const auto places = reported(writer->readAllStandardOutput());
+        const auto places = reported(writer->finish());
         EXPECT_EQ(places.size(), std::size_t(rankings));
         for (const auto &[score, place] : places) {
             EXPECT_NE(place, kScoreNotSaved) << score;
@@ -598,72 +517,99 @@ TEST_F(Scores, copiesRankingAtOnceLoseNoScore)
         table.push_back(std::stoi(entry.substr(entry.rfind(',') + 1)));
     }
     EXPECT_EQ(table, placed);
-    EXPECT_EQ(entries(), QStringList{"Qorvel.ini"});
+    EXPECT_EQ(entries(), Lines{"Qorvel.ini"});
 }
 #endif
 
-#ifdef Q_OS_LINUX
+#ifdef __linux__
 // A real full disk: the program's folder is a tiny tmpfs filled up beside the table, all
-// but two pages, room for the lock and the journal but not for the new table, so that it is
+// but two pages, room for the lock but not for the new table, so that it is
 // the table's own write that fails. Needs root to mount; skipped otherwise.
-TEST_F(Scores, aFullDiskKeepsTheOldTable)
+TEST_F(Scores, AFullDiskKeepsTheOldTable)
 {
-    const QByteArray mountPoint = QFile::encodeName(dir.path());
-    if (geteuid() != 0 || mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=128k") != 0)
+    constexpr std::uintmax_t kPage = 4096;
+    const char *mountPoint = dir.path().c_str();
+    if (geteuid() != 0 || mount("tmpfs", mountPoint, "tmpfs", 0, "size=128k") != 0)
         GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
     const std::string before = ";" + std::string(16000, 'c') + "\r\n" + crlf({"[Data]", "HISCORE1=" + was(1, 20)});
     put(before);
+    const std::string filler = dir.filePath("filler");
     {
-        constexpr qint64 kPage = 4096;
-        QFile filler(dir.filePath("filler"));
-        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        const QByteArray block(kPage, 'f');
-        while (filler.write(block) == block.size()) {
+        std::ofstream fill(filler, std::ios::binary);
+        const std::string block(kPage, 'f');
+        while (fill.write(block.data(), kPage) && fill.flush()) {
         }
-        ASSERT_TRUE(filler.resize(filler.size() / kPage * kPage - 2 * kPage));
     }
+    fs::resize_file(filler, fs::file_size(filler) / kPage * kPage - 2 * kPage);
     EXPECT_EQ(RankScore(15), kScoreNotSaved);
     EXPECT_EQ(bytes(), before);
-    EXPECT_EQ(entries(), (QStringList{"Qorvel.ini", "filler"}));
-    umount2(mountPoint.constData(), MNT_DETACH);
+    EXPECT_EQ(entries(), (Lines{"Qorvel.ini", "filler"}));
+    umount2(mountPoint, MNT_DETACH);
+}
+
+// The user's data folder: XDG_DATA_HOME when it is an absolute path, else the home's
+// .local/share, each with the program's own folder in it.
+TEST_F(Scores, TheDataFolderFollowsXdgDataHomeElseTheHome)
+{
+    const char *const homeBefore = std::getenv("HOME");
+    const std::string savedHome = homeBefore ? homeBefore : "";
+    setEnvironment("HOME", home.path());
+    const std::pair<std::string, std::string> cases[] = {
+        {"/var/data", "/var/data/kestrin"},
+        {"relative/data", home.path() + "/.local/share/kestrin"},
+        {"", home.path() + "/.local/share/kestrin"},
+    };
+    for (const auto &[xdg, folder] : cases) {
+        setEnvironment("XDG_DATA_HOME", xdg);
+        EXPECT_EQ(disk::dataFolder(), folder) << xdg;
+    }
+    setEnvironment("HOME", savedHome);
+}
+
+// A FIFO in the table's place is no table: reading it neither hangs the game nor passes
+// for an empty table, and a ranking leaves it in place.
+TEST_F(Scores, AFifoInTheTablesPlaceIsNeitherReadNorReplaced)
+{
+    ASSERT_EQ(mkfifo(path().c_str(), 0600), 0);
+    EXPECT_EQ(RankScore(12), kScoreNotSaved);
+    EXPECT_EQ(ScoreFileTrouble(), "cannot read " + path() + ": not a regular file");
+    EXPECT_TRUE(fs::is_fifo(path()));
 }
 
 // Makes folder read-only for this process: by its permissions, or for root (whom they do
 // not stop) by a read-only bind mount over it. False when neither is possible here.
-bool makeReadOnly(const QString &folder)
+bool makeReadOnly(const std::string &folder)
 {
-    if (geteuid() != 0)
-        return QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    const QByteArray path = QFile::encodeName(folder);
-    if (mount(path.constData(), path.constData(), nullptr, MS_BIND, nullptr) != 0)
-        return false;
-    if (mount(nullptr, path.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0)
+    if (geteuid() != 0) {
+        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
         return true;
-    umount2(path.constData(), MNT_DETACH);
+    }
+    if (mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0)
+        return false;
+    if (mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0)
+        return true;
+    umount2(folder.c_str(), MNT_DETACH);
     return false;
 }
 
-void makeWritable(const QString &folder)
+void makeWritable(const std::string &folder)
 {
     if (geteuid() != 0)
-        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        fs::permissions(folder, fs::perms::owner_all);
     else
-        umount2(QFile::encodeName(folder).constData(), MNT_DETACH);
+        umount2(folder.c_str(), MNT_DETACH);
 }
 
 // A table beside a program whose folder turned read-only is still the player's table: it is
 // shown, and the first save carries it, ranked, into the data folder, which holds the table
 // from then on. The program's folder is left as it was.
-TEST_F(Scores, aReadOnlyProgramFolderShowsItsTableAndASaveCarriesItOver)
+TEST_F(Scores, AReadOnlyProgramFolderShowsItsTableAndASaveCarriesItOver)
 {
-    QStandardPaths::setTestModeEnabled(true);
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir(data).removeRecursively();
     const std::string before = crlf({"[Data]", "HISCORE1=" + was(1, 20), "HISCORE2=" + was(2, 10)});
     put(before);
     if (!makeReadOnly(dir.path()))
         GTEST_SKIP() << "cannot make a folder read-only here";
-    const std::string inData = ScoreFileIn(data.toStdString());
+    const std::string inData = dataTable();
 
     EXPECT_EQ(HiScoreLines()[1], "２位：2001年01月02日 10:00:00  HIT数:10");
     EXPECT_EQ(RankScore(15), 2);
@@ -672,17 +618,14 @@ TEST_F(Scores, aReadOnlyProgramFolderShowsItsTableAndASaveCarriesItOver)
     EXPECT_EQ(RankScore(12), 3);
     EXPECT_EQ(HiScoreLines()[3], "４位：2001年01月02日 10:00:00  HIT数:10");
     EXPECT_EQ(bytes(), before);
-    EXPECT_EQ(entries(), QStringList{"Qorvel.ini"});
-
+    EXPECT_EQ(entries(), Lines{"Qorvel.ini"});
     makeWritable(dir.path());
-    QDir(data).removeRecursively();
-    QStandardPaths::setTestModeEnabled(false);
 }
 #endif
 
 // Where the table lives, for every combination that matters. Installed builds never touch
 // the program's folder, even when it is writable and holds a table.
-TEST(ChooseScoreFiles, followsOneRule)
+TEST(ChooseScoreFiles, FollowsOneRule)
 {
     const std::string program = "/opt/kestrin/Qorvel.ini", data = "/home/p/.local/share/kestrin/Qorvel.ini";
     struct Case {
@@ -710,23 +653,18 @@ TEST(ChooseScoreFiles, followsOneRule)
 
 // The installed rule on real folders: a ranking lands in the data folder, never beside the
 // program, though the program's folder is writable.
-TEST_F(Scores, anInstalledCopyRanksIntoTheDataFolder)
+TEST_F(Scores, AnInstalledCopyRanksIntoTheDataFolder)
 {
-    QStandardPaths::setTestModeEnabled(true);
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir(data).removeRecursively();
     EXPECT_EQ(RankScoreIn(ScoreFilesNow(true), 12), 1);
-    EXPECT_EQ(profile::loadFile(ScoreFileIn(data.toStdString())).bytes, crlf({"[Data]", "HISCORE1=" + made(12)}));
-    EXPECT_TRUE(entries().isEmpty());
-    QDir(data).removeRecursively();
-    QStandardPaths::setTestModeEnabled(false);
+    EXPECT_EQ(profile::loadFile(dataTable()).bytes, crlf({"[Data]", "HISCORE1=" + made(12)}));
+    EXPECT_TRUE(entries().empty());
 }
 
 // A table that exists but cannot be read is named with the reason; a missing or readable
 // one is no trouble.
-TEST_F(Scores, troubleWithTheTableIsNamed)
+TEST_F(Scores, TroubleWithTheTableIsNamed)
 {
-    const std::string where = "cannot read " + path().toStdString() + ": ";
+    const std::string where = "cannot read " + path() + ": ";
     struct Case {
         std::function<void()> setup;
         std::optional<std::string> trouble;
@@ -735,15 +673,15 @@ TEST_F(Scores, troubleWithTheTableIsNamed)
         {[] {}, std::nullopt},
         {[&] { put(crlf({"[Data]", "HISCORE1=" + was(1, 20)})); }, std::nullopt},
         {[&] { put("\xFF\xFE[\0D\0"s); }, where + "UTF-16 text is not supported"},
-        {[&] { put(std::string(profile::kMaxFileSize + 1, ';')); }, where + "larger than 16 MiB"},
+        {[&] { put(std::string(disk::kMaxFileSize + 1, ';')); }, where + "larger than 16 MiB"},
     };
     for (const Case &c : cases) {
-        QFile::remove(path());
+        fs::remove(path());
         c.setup();
         EXPECT_EQ(ScoreFileTrouble(), c.trouble);
     }
-    QFile::remove(path());
-    ASSERT_TRUE(QDir(dir.path()).mkdir("Qorvel.ini"));
+    fs::remove(path());
+    ASSERT_TRUE(fs::create_directory(path()));
     const auto trouble = ScoreFileTrouble();
     ASSERT_TRUE(trouble.has_value());
     EXPECT_TRUE(trouble->starts_with(where)) << *trouble;

@@ -11,21 +11,22 @@
 #include "app/frmMenu.h"
 #include "burst/modBarn.h"
 #include "game/GameState.h"
-#include "tests/support/VirtualDesktop.h"
+#include "game/modMove.h"
+#include "tests/support/StripOnDesktop.h"
 
 namespace {
 
 forms::ScreenView screenAt(forms::PixelRect geometry) { return {geometry, geometry}; }
 
 // A strip started on a screen the test scripts, and changes it while it runs.
-class Screens : public ::testing::Test {
+class Screens : public StripOnDesktop {
 protected:
+    void SetUp() override {}
     void start(forms::ScreenView view)
     {
         screen = view;
         forms::hooks().primaryScreen = [this] { return screen; };
-        strip().Load();
-        strip().Show();
+        showStrip();
     }
     void change(forms::ScreenView view)
     {
@@ -45,10 +46,7 @@ protected:
     }
     float centredTitle(int widthPx) const { return static_cast<float>((widthPx * 15 - 2100) / 2); }
 
-    VirtualDesktop desktop;
     forms::ScreenView screen;
-    // Named anew each time: a case may start a fresh strip().
-    frmBG &strip() const { return forms::Default<frmBG>(); }
 };
 
 TEST_F(Screens, TheStripSpansThePrimaryScreensWorkAreaWhereverItLies)
@@ -96,8 +94,7 @@ TEST_F(Screens, TheIdleStripFollowsResolutionAndPanelChanges)
     change(screenAt({0, 0, 1920, 1080}));
     EXPECT_EQ(window(), QRect(0, 1016, 1920, 64)) << "720 to 1080: on the bottom at the new width";
     EXPECT_EQ(strip().Img.Left(), centredTitle(1920));
-    EXPECT_EQ(strip().Lstage.Caption(), "") << "the idle look stays";
-    EXPECT_FALSE(strip().pTama[0].Visible());
+    expectIdleStrip();
 
     const QImage shot = strip().hWnd()->grab().toImage();
     EXPECT_EQ(QColor(shot.pixel(1919, 0)), QColor(72, 115, 255)) << "the sky is painted across the new width";
@@ -108,22 +105,19 @@ TEST_F(Screens, TheIdleStripFollowsResolutionAndPanelChanges)
 TEST_F(Screens, AChangeMidGameReLaysTheStripAndTheNextThrowUsesTheNewWidth)
 {
     start(screenAt({0, 0, 1920, 1080}));
-    desktop.clickNow(strip().Img.hWnd()->mapToGlobal(QPoint(70, 17)));
-    desktop.pump();
+    press(centre(strip().Img));
     ASSERT_TRUE(Game.Playing);
 
     int frame = 0;
     std::vector<std::int32_t> plateX;
     desktop.onSleep = [&](std::uint64_t, std::uint32_t ms) {
-        if (ms != 60 || !Game.ShotOpen)
+        if (ms != modMove::kFrameMs || !Game.ShotOpen)
             return;
         plateX.push_back(Game.PlateX);
         if (++frame == 10)
             change(screenAt({0, 0, 1280, 720}));
     };
-    const QPoint panel = strip().PicReady.hWnd()->mapToGlobal(QPoint(20, 10));
-    desktop.clickNow(panel);
-    desktop.pump();
+    press(centre(strip().PicReady));
     ASSERT_GT(plateX.size(), 20u);
     for (std::size_t i = 1; i < plateX.size(); ++i)
         EXPECT_EQ(std::abs(plateX[i] - plateX[i - 1]), std::abs(Game.PlateSpeedX)) << "frame " << i;
@@ -136,8 +130,7 @@ TEST_F(Screens, AChangeMidGameReLaysTheStripAndTheNextThrowUsesTheNewWidth)
 
     plateX.clear();
     frame = 0;
-    desktop.clickNow(strip().PicReady.hWnd()->mapToGlobal(QPoint(20, 10)));
-    desktop.pump();
+    press(centre(strip().PicReady));
     ASSERT_FALSE(plateX.empty());
     const std::int32_t centre = (1280 * 15 - 210) / 2;
     EXPECT_EQ(std::abs(plateX.front() - Game.PlateSpeedX - centre), 4800) << "launched 320 px from the new middle";
@@ -152,8 +145,7 @@ TEST_F(Screens, AChangeWhileTheMenuIsOpenWaitsForItToClose)
         change(screenAt({0, 0, 1280, 720}));
         duringMenu = window();
     };
-    desktop.clickNow(strip().hWnd()->mapToGlobal(QPoint(300, 20)), Qt::RightButton);
-    desktop.pump();
+    press(stripBackground(), Qt::RightButton);
     EXPECT_EQ(duringMenu, QRect(0, 1016, 1920, 64));
     EXPECT_EQ(window(), QRect(0, 656, 1280, 64));
 

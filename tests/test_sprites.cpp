@@ -1,5 +1,5 @@
 // Sprite outlines: the three region records, the outlines they give real widgets,
-// and what the shaped sprites show over the strip.
+// and what the shaped sprites show over the strip().
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 #include "app/frmBG.h"
 #include "sprites/mod_RGN_Data.h"
 #include "sprites/mod_RGN_Proc.h"
-#include "tests/support/VirtualDesktop.h"
+#include "tests/support/StripOnDesktop.h"
 
 namespace {
 
@@ -92,18 +92,13 @@ TEST(OutlineRecords, OutlinesMatchThePictures)
     }
 }
 
-class ShapedSprites : public ::testing::Test {
-protected:
-    VirtualDesktop desktop;
-    frmBG &strip = forms::Default<frmBG>();
-    void SetUp() override { strip.Load(); }
-};
+using ShapedSprites = StripOnDesktop;
 
 TEST_F(ShapedSprites, RealWidgetsAreClippedToTheOutlines)
 {
-    EXPECT_TRUE(samePixels(strip.SARA.hWnd()->mask(), regionOf(RgnData[2])));
-    EXPECT_EQ(strip.SARA.hWnd()->size(), QSize(14, 8));
-    for (auto &icon : strip.pTama) {
+    EXPECT_TRUE(samePixels(strip().SARA.hWnd()->mask(), regionOf(RgnData[2])));
+    EXPECT_EQ(strip().SARA.hWnd()->size(), QSize(14, 8));
+    for (auto &icon : strip().pTama) {
         EXPECT_TRUE(samePixels(icon.hWnd()->mask(), regionOf(RgnData[0])));
         EXPECT_EQ(icon.hWnd()->size(), QSize(13, 22));
     }
@@ -111,7 +106,7 @@ TEST_F(ShapedSprites, RealWidgetsAreClippedToTheOutlines)
 
 TEST_F(ShapedSprites, SwitchingAShellToSpentKeepsItsBoxAndShowsOnlyTheOutline)
 {
-    auto &icon = strip.pTama[0];
+    auto &icon = strip().pTama[0];
     const QRect before = icon.hWnd()->geometry();
     for (int round = 0; round < 2; ++round) {
         mod_RGN_Proc::SizeSprite(1, icon);
@@ -127,22 +122,21 @@ TEST_F(ShapedSprites, SwitchingAShellToSpentKeepsItsBoxAndShowsOnlyTheOutline)
 
 TEST_F(ShapedSprites, SizeSpriteIgnoresUnknownIndexes)
 {
-    strip.SARA.Move(100, 100, 500, 400);
-    mod_RGN_Proc::SizeSprite(3, strip.SARA);
-    mod_RGN_Proc::SizeSprite(-1, strip.SARA);
-    EXPECT_EQ(strip.SARA.Width(), 500);
-    EXPECT_EQ(strip.SARA.Height(), 400);
+    strip().SARA.Move(100, 100, 500, 400);
+    mod_RGN_Proc::SizeSprite(3, strip().SARA);
+    mod_RGN_Proc::SizeSprite(-1, strip().SARA);
+    EXPECT_EQ(strip().SARA.Width(), 500);
+    EXPECT_EQ(strip().SARA.Height(), 400);
 }
 
 // The plate's magenta ground and the shells' white margins must never reach the screen.
 TEST_F(ShapedSprites, NoGroundColourShowsOnTheStrip)
 {
-    strip.Show();
-    strip.SARA.Move(3000, 300);
-    strip.SARA.setVisible(true);
-    for (auto &icon : strip.pTama)
+    strip().SARA.Move(3000, 300);
+    strip().SARA.setVisible(true);
+    for (auto &icon : strip().pTama)
         icon.setVisible(true);
-    const QImage shot = strip.hWnd()->grab().toImage();
+    const QImage shot = strip().hWnd()->grab().toImage();
     auto count = [&](QRect area, QRgb colour) {
         int n = 0;
         for (int y = area.top(); y <= area.bottom(); ++y)
@@ -150,10 +144,10 @@ TEST_F(ShapedSprites, NoGroundColourShowsOnTheStrip)
                 n += (shot.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF);
         return n;
     };
-    const QRect plate = strip.SARA.hWnd()->geometry();
+    const QRect plate = strip().SARA.hWnd()->geometry();
     EXPECT_EQ(count(plate, qRgb(255, 0, 255)), 0);
     EXPECT_GT(count(plate, qRgb(255, 255, 255)), 0) << "the dome itself is drawn";
-    const QRect shells = strip.pTama[0].hWnd()->geometry().united(strip.pTama[1].hWnd()->geometry());
+    const QRect shells = strip().pTama[0].hWnd()->geometry().united(strip().pTama[1].hWnd()->geometry());
     EXPECT_EQ(count(shells, qRgb(255, 255, 255)), 0);
     EXPECT_GT(count(shells, qRgb(0, 0, 128)), 0) << "the loaded shells' bodies are drawn";
 }

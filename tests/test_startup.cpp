@@ -1,5 +1,5 @@
-// Start-up: the idle strip's geometry and look, the particle pool, LaunchDot, and how
-// presses reach the strip's controls.
+// Start-up: the idle strip's geometry and look, the particle pool, and how presses reach
+// the strip's controls.
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QScreen>
-#include <QTest>
 #include <QWidget>
 
 #include <optional>
@@ -18,19 +17,12 @@
 #include "app/frmBG.h"
 #include "app/frmMenu.h"
 #include "app/frm_Version.h"
-#include "tests/support/VirtualDesktop.h"
+#include "tests/support/StripOnDesktop.h"
 
 namespace {
 
-class Startup : public ::testing::Test {
+class Startup : public StripOnDesktop {
 protected:
-    void SetUp() override
-    {
-        strip.Load();
-        strip.Show();
-    }
-    VirtualDesktop desktop;
-    frmBG &strip = forms::Default<frmBG>();
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const int screenTwips = screen.width() * 15;
 };
@@ -38,22 +30,22 @@ protected:
 TEST_F(Startup, StripStandsOnTheWorkAreaAcrossTheWholeScreen)
 {
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    EXPECT_EQ(strip.Width(), screenTwips);
-    EXPECT_EQ(strip.Height(), 960);
-    EXPECT_EQ(strip.Left(), 0);
-    EXPECT_EQ(strip.Top(), (area.y() + area.height()) * 15 - 960);
-    EXPECT_EQ(strip.hWnd()->geometry(), QRect(0, area.y() + area.height() - 64, screen.width(), 64));
+    EXPECT_EQ(strip().Width(), screenTwips);
+    EXPECT_EQ(strip().Height(), 960);
+    EXPECT_EQ(strip().Left(), 0);
+    EXPECT_EQ(strip().Top(), (area.y() + area.height()) * 15 - 960);
+    EXPECT_EQ(strip().hWnd()->geometry(), QRect(0, area.y() + area.height() - 64, screen.width(), 64));
 }
 
 // Equal least and greatest sizes are what stop window managers resizing or maximising the
 // strip; they must follow when the program itself gives the strip a new size.
 TEST_F(Startup, TheStripsSizeIsFixedAndFollowsItsNewSize)
 {
-    const QWidget &window = *strip.hWnd();
+    const QWidget &window = *strip().hWnd();
     EXPECT_EQ(window.minimumSize(), QSize(screen.width(), 64));
     EXPECT_EQ(window.maximumSize(), QSize(screen.width(), 64));
     for (const int widthPx : {800, 1920}) {
-        strip.Move(1500, 3000, static_cast<float>(widthPx * 15), 960);
+        strip().Move(1500, 3000, static_cast<float>(widthPx * 15), 960);
         EXPECT_EQ(window.minimumSize(), QSize(widthPx, 64)) << widthPx;
         EXPECT_EQ(window.maximumSize(), QSize(widthPx, 64)) << widthPx;
         EXPECT_EQ(window.geometry(), QRect(100, 200, widthPx, 64)) << widthPx;
@@ -61,12 +53,11 @@ TEST_F(Startup, TheStripsSizeIsFixedAndFollowsItsNewSize)
 }
 
 // A window manager that moves the strip gets it put back, but only a few times: a manager
-// that insists is not fought for ever. Placing the strip anew allows a few more.
-// Moves by others are put back a few times, then left alone; a lift of less than the
-// strip's height along the same span stands (a panel the program cannot see).
+// that insists is not fought for ever. Placing the strip anew allows a few more. A lift of
+// less than the strip's height along the same span stands (a panel the program cannot see).
 TEST_F(Startup, AStripMovedByOthersIsPutBackAFewTimesThenLeft)
 {
-    QWidget &window = *strip.hWnd();
+    QWidget &window = *strip().hWnd();
     const QPoint home = window.geometry().topLeft();
     window.move(home - QPoint(0, 23));
     desktop.pump();
@@ -74,7 +65,7 @@ TEST_F(Startup, AStripMovedByOthersIsPutBackAFewTimesThenLeft)
     window.move(home - QPoint(0, 64));
     desktop.pump();
     EXPECT_EQ(window.geometry().topLeft(), home) << "lifted by a whole strip: put back";
-    strip.Move(strip.Left(), strip.Top());
+    strip().Move(strip().Left(), strip().Top());
     std::vector<bool> putBack;
     for (int attempt = 0; attempt < 5; ++attempt) {
         window.move(80 + attempt, 386);
@@ -82,9 +73,9 @@ TEST_F(Startup, AStripMovedByOthersIsPutBackAFewTimesThenLeft)
         putBack.push_back(window.geometry().topLeft() == home);
     }
     EXPECT_EQ(putBack, (std::vector<bool>{true, true, true, false, false}));
-    EXPECT_EQ(strip.Left(), home.x() * 15) << "the strip's own fields keep its place";
+    EXPECT_EQ(strip().Left(), home.x() * 15) << "the strip's own fields keep its place";
 
-    strip.Move(strip.Left(), strip.Top());
+    strip().Move(strip().Left(), strip().Top());
     EXPECT_EQ(window.geometry().topLeft(), home);
     window.move(10, 10);
     desktop.pump();
@@ -96,7 +87,7 @@ TEST_F(Startup, AStripMovedByOthersIsPutBackAFewTimesThenLeft)
 // where it stands and asks it to put the strip back, the same few times at most.
 TEST_F(Startup, AStripTheWindowSystemHasElsewhereIsPutBackThroughIt)
 {
-    const QPoint home = strip.hWnd()->geometry().topLeft();
+    const QPoint home = strip().hWnd()->geometry().topLeft();
     const QPoint corner(32, 32);
     struct Case {
         const char *what;
@@ -122,13 +113,12 @@ TEST_F(Startup, AStripTheWindowSystemHasElsewhereIsPutBackThroughIt)
                 reported = QPoint(x, y);
             return true;
         };
-        strip.Move(strip.Left(), strip.Top()); // a new placement allows new put-backs
-        strip.Show();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return static_cast<int>(asked.size()) >= c.putBacks; }, 5000)) << c.what;
+        strip().Move(strip().Left(), strip().Top()); // a new placement allows new put-backs
+        strip().Show();
         // Long enough for the checks after the last put-back to have run.
-        QTest::qWait(700);
+        desktop.idle(2000);
         EXPECT_EQ(asked, std::vector<QPoint>(static_cast<std::size_t>(c.putBacks), home)) << c.what;
-        EXPECT_EQ(strip.hWnd()->geometry().topLeft(), home) << c.what;
+        EXPECT_EQ(strip().hWnd()->geometry().topLeft(), home) << c.what;
         forms::hooks().windowSystemPlace = nullptr;
         forms::hooks().moveNative = nullptr;
     }
@@ -136,9 +126,9 @@ TEST_F(Startup, AStripTheWindowSystemHasElsewhereIsPutBackThroughIt)
 
 TEST_F(Startup, WithoutAnXServerTheStripsScreenOriginIsItsOwnPlace)
 {
-    const forms::TwipsPoint origin = strip.ScreenOrigin();
-    EXPECT_EQ(origin.x, strip.Left());
-    EXPECT_EQ(origin.y, strip.Top());
+    const forms::TwipsPoint origin = strip().ScreenOrigin();
+    EXPECT_EQ(origin.x, strip().Left());
+    EXPECT_EQ(origin.y, strip().Top());
 }
 
 TEST_F(Startup, IdleLayoutPlacesEveryControl)
@@ -149,36 +139,31 @@ TEST_F(Startup, IdleLayoutPlacesEveryControl)
         float left, top;
     };
     const Place places[] = {
-        {"Img", strip.Img, static_cast<float>((screenTwips - 2100) / 2), 225},
-        {"Ltama", strip.Ltama, 50, 780},
-        {"Lstage", strip.Lstage, static_cast<float>(screenTwips - 1095), 780},
-        {"pTama(0)", strip.pTama[0], 845, 630},
-        {"pTama(1)", strip.pTama[1], 1040, 630},
+        {"Img", strip().Img, static_cast<float>((screenTwips - 2100) / 2), 225},
+        {"Ltama", strip().Ltama, 50, 780},
+        {"Lstage", strip().Lstage, static_cast<float>(screenTwips - 1095), 780},
+        {"pTama(0)", strip().pTama[0], 845, 630},
+        {"pTama(1)", strip().pTama[1], 1040, 630},
     };
     for (const Place &p : places) {
         EXPECT_EQ(p.control.Left(), p.left) << p.name;
         EXPECT_EQ(p.control.Top(), p.top) << p.name;
     }
-    EXPECT_EQ(strip.Img.Width(), 2100);
-    EXPECT_EQ(strip.Img.Height(), 510);
-    EXPECT_EQ(strip.Lstage.Width(), 975) << "labels keep their own size, whatever their caption";
-    EXPECT_EQ(strip.pTama[0].Width(), 195);
-    EXPECT_EQ(strip.pTama[0].Height(), 330);
-    EXPECT_EQ(strip.SARA.Width(), 210);
-    EXPECT_EQ(strip.SARA.Height(), 120);
+    EXPECT_EQ(strip().Img.Width(), 2100);
+    EXPECT_EQ(strip().Img.Height(), 510);
+    EXPECT_EQ(strip().Lstage.Width(), 975) << "labels keep their own size, whatever their caption";
+    EXPECT_EQ(strip().pTama[0].Width(), 195);
+    EXPECT_EQ(strip().pTama[0].Height(), 330);
+    EXPECT_EQ(strip().SARA.Width(), 210);
+    EXPECT_EQ(strip().SARA.Height(), 120);
 }
 
 TEST_F(Startup, OnlyTheGradientAndTheTitleShow)
 {
-    EXPECT_EQ(strip.Lstage.Caption(), "");
-    EXPECT_EQ(strip.Ltama.Caption(), "");
-    EXPECT_FALSE(strip.SARA.Visible());
-    EXPECT_FALSE(strip.pTama[0].Visible());
-    EXPECT_FALSE(strip.pTama[1].Visible());
-    EXPECT_FALSE(strip.PicReady.Visible());
-    EXPECT_FALSE(strip.PicBG.Visible());
+    expectIdleStrip();
+    EXPECT_FALSE(strip().PicBG.Visible());
 
-    const QImage shot = strip.hWnd()->grab().toImage();
+    const QImage shot = strip().hWnd()->grab().toImage();
     ASSERT_EQ(shot.size(), QSize(screen.width(), 64));
     EXPECT_EQ(QColor(shot.pixel(5, 0)), QColor(72, 115, 255));
     EXPECT_EQ(QColor(shot.pixel(screen.width() - 1, 0)), QColor(72, 115, 255)) << "stretched across the screen";
@@ -226,7 +211,7 @@ TEST_F(Startup, ParticleWindowsGetNativeWindowsOnceTheStripShows)
             count += dot->hWnd()->testAttribute(Qt::WA_WState_Created);
         return count;
     };
-    EXPECT_TRUE(strip.hWnd()->testAttribute(Qt::WA_WState_Created));
+    EXPECT_TRUE(strip().hWnd()->testAttribute(Qt::WA_WState_Created));
     EXPECT_EQ(made(), 0) << "made before the strip could show";
     for (int pass = 0; pass < 40 && made() < 20; ++pass)
         desktop.pump();
@@ -235,52 +220,14 @@ TEST_F(Startup, ParticleWindowsGetNativeWindowsOnceTheStripShows)
         EXPECT_FALSE(dot->hWnd()->isVisible());
 }
 
-TEST_F(Startup, LaunchDotRoundsTheAngleAndArmsTheParticle)
-{
-    const std::pair<double, std::int32_t> angles[] = {{44.5, 44}, {45.5, 46}, {45.4, 45}, {-29.5, -30}, {389.6, 390}};
-    std::set<std::int32_t> fades;
-    for (auto [angle, stored] : angles) {
-        for (int round = 0; round < 40; ++round) {
-            frmDot &dot = *modBarn::Dots[3];
-            dot.Flag = false;
-            dot.T = 5;
-            dot.Color = -3;
-            modBarn::LaunchDot(3, 1500.5, 2500.25, angle, 310.5);
-            EXPECT_TRUE(dot.Flag);
-            EXPECT_EQ(dot.Angle, stored) << angle;
-            EXPECT_EQ(dot.StX, 1500.5);
-            EXPECT_EQ(dot.StY, 2500.25);
-            EXPECT_EQ(dot.Spd, 310.5);
-            EXPECT_EQ(dot.T, 0);
-            EXPECT_EQ(dot.Color, 255);
-            EXPECT_GE(dot.ColMSpd, 4);
-            EXPECT_LE(dot.ColMSpd, 10);
-            fades.insert(dot.ColMSpd);
-            EXPECT_FALSE(dot.hWnd()->isVisible()) << "launching shows nothing yet";
-        }
-    }
-    EXPECT_EQ(fades.size(), 7u) << "every fade from 4 to 10 occurs";
-}
-
-TEST_F(Startup, LaunchDotLeavesAFlyingParticleAlone)
-{
-    frmDot &dot = *modBarn::Dots[7];
-    modBarn::LaunchDot(7, 100, 200, 20, 300);
-    dot.T = 1.5;
-    dot.Color = 120;
-    const auto before = std::make_tuple(dot.StX, dot.StY, dot.T, dot.Spd, dot.Angle, dot.Color, dot.ColMSpd);
-    modBarn::LaunchDot(7, 900, 900, 180, 50);
-    EXPECT_EQ(std::make_tuple(dot.StX, dot.StY, dot.T, dot.Spd, dot.Angle, dot.Color, dot.ColMSpd), before);
-}
-
 TEST_F(Startup, PointersAreCrossOverTheStripAndArrowOverItsButtons)
 {
-    EXPECT_EQ(strip.hWnd()->cursor().shape(), Qt::CrossCursor);
-    EXPECT_EQ(strip.Lstage.hWnd()->cursor().shape(), Qt::CrossCursor);
-    EXPECT_EQ(strip.SARA.hWnd()->cursor().shape(), Qt::CrossCursor);
-    EXPECT_EQ(strip.Img.hWnd()->cursor().shape(), Qt::ArrowCursor);
-    EXPECT_EQ(strip.PicReady.hWnd()->cursor().shape(), Qt::ArrowCursor);
-    EXPECT_EQ(strip.pTama[0].hWnd()->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(strip().hWnd()->cursor().shape(), Qt::CrossCursor);
+    EXPECT_EQ(strip().Lstage.hWnd()->cursor().shape(), Qt::CrossCursor);
+    EXPECT_EQ(strip().SARA.hWnd()->cursor().shape(), Qt::CrossCursor);
+    EXPECT_EQ(strip().Img.hWnd()->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(strip().PicReady.hWnd()->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(strip().pTama[0].hWnd()->cursor().shape(), Qt::ArrowCursor);
 }
 
 // Presses land on the control under them; labels and icons swallow theirs, and the plate
@@ -288,21 +235,18 @@ TEST_F(Startup, PointersAreCrossOverTheStripAndArrowOverItsButtons)
 TEST_F(Startup, PressesReachTheControlUnderThemWithinItsOutline)
 {
     std::vector<std::string> got;
-    strip.MouseDown = [&](std::int16_t, std::int16_t, float, float) { got.push_back("strip"); };
-    strip.SARA.MouseDown = [&](std::int16_t, std::int16_t, float, float) { got.push_back("plate"); };
-    strip.SARA.Move(3000, 300);
-    strip.SARA.setVisible(true);
-    for (auto &icon : strip.pTama)
+    strip().MouseDown = [&](std::int16_t, std::int16_t, float, float) { got.push_back("strip"); };
+    strip().SARA.MouseDown = [&](std::int16_t, std::int16_t, float, float) { got.push_back("plate"); };
+    strip().SARA.Move(3000, 300);
+    strip().SARA.setVisible(true);
+    for (auto &icon : strip().pTama)
         icon.setVisible(true);
-    const QPoint origin = strip.hWnd()->geometry().topLeft();
-    auto at = [&](const forms::Control &c, int x, int y) { return origin + c.hWnd()->geometry().topLeft() + QPoint(x, y); };
-
-    desktop.clickNow(at(strip.SARA, 6, 3));   // inside the dome
-    desktop.clickNow(at(strip.SARA, 0, 0));   // the plate's corner, outside the outline
-    desktop.clickNow(at(strip.SARA, 6, 6));   // below the rim
-    desktop.clickNow(at(strip.Ltama, 1, 1));  // a blank label
-    desktop.clickNow(at(strip.pTama[0], 5, 5));
-    desktop.clickNow(at(strip.pTama[0], 0, 0)); // outside the shell's outline
+    desktop.clickNow(at(strip().SARA, 6, 3));   // inside the dome
+    desktop.clickNow(at(strip().SARA, 0, 0));   // the plate's corner, outside the outline
+    desktop.clickNow(at(strip().SARA, 6, 6));   // below the rim
+    desktop.clickNow(at(strip().Ltama, 1, 1));  // a blank label
+    desktop.clickNow(at(strip().pTama[0], 5, 5));
+    desktop.clickNow(at(strip().pTama[0], 0, 0)); // outside the shell's outline
     desktop.pump();
     EXPECT_EQ(got, (std::vector<std::string>{"plate", "strip", "strip", "strip"}));
 }

@@ -7,7 +7,6 @@ Parameters: scale=1|2.
 """
 
 import time
-import unittest
 
 import e2e
 import play
@@ -21,25 +20,17 @@ SETTLED = 0.1        # seconds after the raise by which the particles are above 
 SAMPLES_SETTLED = 5  # samples after that needed to judge
 # Shots only at a plate 20 logical pixels above the screen's bottom or higher: particles
 # launched lower may fall off the screen before they are all seen.
-LOWEST_SHOT = play.STRIP_H - 20
+LOWEST_SHOT = e2e.STRIP_H - 20
 
 
 def record(session, params):
     scale = int(params.get("scale", "1"))
     width, height = SCREEN_W * scale, SCREEN_H * scale
     session.fact("scale", scale)
-    session.start_server(width, height)
+    session.start_desktop(width, height)
     cover = cover_the_screen(session, width, height)
-    folder = session.outdir / "program"
-    folder.mkdir()
-    program = session.start_program(cwd=folder, env={"QT_SCALE_FACTOR": str(scale)})
-    player = play.Player(session, program, session.wait_window(program))
-    player.wait_placed(height)
-    session.fact("strip", [player.x, player.y, player.w, player.h])
-
-    player.click_centre()  # the title: a new game
-    if player.wait_panel(play.GREEN, 5) is None:
-        raise RuntimeError("no green Click! panel within 5 s of pressing the title")
+    player = play.Player(session, env={"QT_SCALE_FACTOR": str(scale)})
+    player.start_game()
     shots = []
     session.fact("shots", shots)
     hit = play.hit_a_plate(player, PLATES_TO_HIT, lambda at: first_particles(session, player, at), shots,
@@ -117,7 +108,3 @@ class Checks(e2e.FactsCase):
         settled = [s for s in samples if s[0] >= SETTLED]
         self.assertGreaterEqual(len(settled), SAMPLES_SETTLED, samples)
         self.assertEqual([s for s in settled if s[2] > 0], [], "particles below the raised window")
-
-
-if __name__ == "__main__":
-    unittest.main()

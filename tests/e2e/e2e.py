@@ -9,7 +9,8 @@ and a `Checks` class (a `FactsCase`) whose test methods judge those facts. CTest
     e2e.py check SCENARIO OUTDIR TEST_NAME                  (once per check)
 
 Exit status 77 means skipped: the recording could not start an X server here, so no check
-can be judged.
+can be judged. Programs named in KESTRIN_E2E_HIDE (separated by spaces) count as not
+installed, so that a run can show what a machine without them does.
 
 A scenario that runs on a display other than a private Xvfb names its own Session class
 (a subclass of this module's) as its module's SESSION.
@@ -31,6 +32,8 @@ from pathlib import Path
 SKIPPED = 77
 FACTS_FILE = "facts.json"
 SOURCE_DIR = Path(__file__).resolve().parents[2]
+STRIP_H = 64  # the strip's height in logical pixels
+BLACK = (0, 0, 0)  # an unpainted window
 
 
 class Skip(Exception):
@@ -40,16 +43,25 @@ class Skip(Exception):
 class Session:
     """One recording: an X server of its own, processes started on it, and the facts."""
 
+    SERVER_TOOLS = ("Xvfb",)  # without them the recording is skipped
+    TOOLS = ("xdotool", "xwininfo", "xprop")  # tools/install-deps.sh installs them
+    SETTLE = 0.5  # seconds a window holds still before its place counts
+
     def __init__(self, outdir, kestrin):
         self.outdir = Path(outdir)
         self.kestrin = Path(kestrin).resolve()
+        self.program_folder = self.outdir / "program"
         self.facts = {}
         self.display = None
         self._processes = []  # started here, ended by close(), last first
 
     def check_tools(self):
-        """Raises Skip or RuntimeError when a program the recording needs is missing."""
-        _require_tools()
+        """Raises Skip when the server cannot run here, RuntimeError when another program the
+        recording needs is missing."""
+        require(*self.SERVER_TOOLS, skip=True)
+        require(*self.TOOLS)
+        if importlib.util.find_spec("PIL") is None:
+            raise RuntimeError("Pillow is needed (Debian: python3-pil, see tools/install-deps.sh)")
 
     # --- servers ------------------------------------------------------------------------
 
@@ -79,6 +91,7 @@ class Session:
 
     def start_openbox(self):
         """Starts openbox and waits until it has announced itself on the root window."""
+        require("openbox")
         with open(self.outdir / "openbox.log", "wb") as log:
             self._processes.append(subprocess.Popen(["openbox", "--sm-disable"], env=self.env(),
                                                     stdout=log, stderr=subprocess.STDOUT))
@@ -87,26 +100,39 @@ class Session:
         if not ok:
             raise RuntimeError("openbox did not start: " + (self.outdir / "openbox.log").read_text()[-300:])
 
+    def start_desktop(self, width, height, wm="none"):
+        """A server of that size, with openbox on it when wm is "openbox"."""
+        self.fact("wm", wm)
+        self.start_server(width, height)
+        if wm == "openbox":
+            self.start_openbox()
+
     # --- the program --------------------------------------------------------------------
 
-    def start_program(self, cwd=None, env=None):
-        """Starts the program on this server (its output goes to kestrin.log), with the
-        variables in `env` added to its environment."""
-        extra = env or {}
+    def start_strip(self, env=None):
+        """Starts a copy of the program in a folder of its own (files it writes beside itself
+        land there; its output goes to kestrin.log), with the variables in `env` added to its
+        environment, and waits until its strip has settled and painted itself. Records the
+        strip's place as the fact "strip" and its picture as "strip". Returns the process and
+        the strip's window."""
+        self.program_folder.mkdir()
+        program = self.program_folder / self.kestrin.name
+        shutil.copy2(self.kestrin, program)
+        with open(self.outdir / "kestrin.log", "wb") as log:
+            process = subprocess.Popen([str(program)], cwd=self.program_folder, stdout=log, stderr=subprocess.STDOUT,
+                                       env={**self.program_env(), **(env or {})})
+        self._processes.append(process)
+        window = self.wait_window(process)
+        self.fact("strip", self.settled_geometry(window))
+        self.save_image("strip", self.painted_picture(window))
+        return process, window
+
+    def program_env(self):
+        """This server's environment, without a platform choice or a scale of the caller's."""
         env = self.env()
-        # The program must not inherit a platform choice or a scale from the caller's environment.
         for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "QT_SCALE_FACTOR"):
             env.pop(name, None)
-        env.update(extra)
-        program = self.kestrin
-        if cwd is not None:
-            # A copy in that folder, so files it writes beside itself land there.
-            program = Path(cwd) / self.kestrin.name
-            shutil.copy2(self.kestrin, program)
-        with open(self.outdir / "kestrin.log", "wb") as log:
-            process = subprocess.Popen([str(program)], cwd=cwd, env=env, stdout=log, stderr=subprocess.STDOUT)
-        self._processes.append(process)
-        return process
+        return env
 
     def wait_window(self, process, timeout=10):
         """The first visible window of the process; raises with the reason when none shows."""
@@ -181,12 +207,25 @@ class Session:
         keys = ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")
         return [int(fields[k]) for k in keys] if all(k in fields for k in keys) else None
 
+    def settled_geometry(self, window, previous=None, timeout=5):
+        """The window's place once it differs from `previous` and has held still for SETTLE
+        seconds: a window manager or compositor places a window a moment after it shows, and
+        the program may then put it back. At the timeout, the last place seen."""
+        last, since = self.geometry(window), time.monotonic()
+        deadline = since + timeout
+        while time.monotonic() < deadline and (last == previous or time.monotonic() - since < self.SETTLE):
+            time.sleep(0.05)
+            now = self.geometry(window)
+            if now != last:
+                last, since = now, time.monotonic()
+        return last
+
     def override_redirect(self, window):
         return "Override Redirect State: yes" in self.run("xwininfo", "-id", str(window))
 
     def toplevel(self, window):
         """The top-level ancestor of a window: the window manager's frame, or the window."""
-        root = self._root_id()
+        root = self.root_id()
         while True:
             parent = None
             for line in self.run("xwininfo", "-tree", "-id", str(window)).splitlines():
@@ -217,7 +256,7 @@ class Session:
     def xprop_root(self, name):
         return self.run("xprop", "-root", name).strip()
 
-    def _root_id(self):
+    def root_id(self):
         for line in self.run("xwininfo", "-root").splitlines():
             if "Window id:" in line:
                 return int(line.split()[3], 16)
@@ -236,6 +275,22 @@ class Session:
         image = ImageGrab.grab(bbox=box, xdisplay=self.display)
         return image.convert("RGB")
 
+    def picture(self, window):
+        """The window's pixels as the screen shows them."""
+        x, y, w, h = self.geometry(window)
+        return self.grab((x, y, x + w, y + h))
+
+    def painted_picture(self, window, timeout=3):
+        """The window's picture once it has painted itself (unpainted, its corner is black);
+        at the timeout, the last picture taken."""
+        last = [None]
+
+        def painted():
+            last[0] = self.picture(window)
+            return last[0] is not None and last[0].getpixel((0, 0)) != BLACK
+        wait_until(painted, timeout, 0.1)
+        return last[0]
+
     def save_image(self, name, image):
         image.save(self.outdir / f"{name}.png")
 
@@ -246,15 +301,24 @@ class Session:
         self.facts[key] = value
 
     def close(self):
+        """Ends what the recording started, last first; a process that leads a session of its
+        own (a compositor) with every process it started."""
         for process in reversed(self._processes):
             if process.poll() is None:
-                process.terminate()
                 try:
+                    os.killpg(process.pid, signal.SIGTERM) if _leads_group(process) else process.terminate()
                     process.wait(5)
-                except subprocess.TimeoutExpired:
+                except (subprocess.TimeoutExpired, ProcessLookupError):
                     process.kill()
                     process.wait()
         self._processes.clear()
+
+
+def _leads_group(process):
+    try:
+        return os.getpgid(process.pid) == process.pid
+    except ProcessLookupError:
+        return False
 
 
 def wait_until(condition, timeout, interval=0.05):
@@ -276,6 +340,24 @@ def colour_mask(image, rgb):
 
 def count_colour(image, rgb):
     return colour_mask(image, rgb).histogram()[255]
+
+
+def screen_size(params, default="1280x720"):
+    """(width, height) from a scenario's size=WxH parameter."""
+    width, height = params.get("size", default).split("x")
+    return int(width), int(height)
+
+
+def which(program):
+    """The program's path, or None when it is not installed or KESTRIN_E2E_HIDE names it."""
+    return None if program in os.environ.get("KESTRIN_E2E_HIDE", "").split() else shutil.which(program)
+
+
+def require(*programs, skip=False):
+    """Raises RuntimeError, or Skip when `skip`, when one of the programs is missing."""
+    missing = [program for program in programs if not which(program)]
+    if missing:
+        raise (Skip if skip else RuntimeError)(f"{', '.join(missing)} not installed (see tools/install-deps.sh)")
 
 
 def _parse_geometry(word):
@@ -327,17 +409,19 @@ class FactsCase(unittest.TestCase):
     def fact(self, key):
         """A recorded fact; fails the check when the recording did not get that far."""
         if key not in self.facts:
-            self.fail(f"the recording has no fact '{key}'"
-                      + (f"; it stopped with: {self.facts['reason']}" if "reason" in self.facts else ""))
+            self.fail_for_missing(f"fact '{key}'")
         return self.facts[key]
 
     def image(self, name):
         from PIL import Image
         path = self.outdir / f"{name}.png"
         if not path.exists():
-            self.fail(f"the recording saved no screenshot '{name}'"
-                      + (f"; it stopped with: {self.facts['reason']}" if "reason" in self.facts else ""))
+            self.fail_for_missing(f"screenshot '{name}'")
         return Image.open(path).convert("RGB")
+
+    def fail_for_missing(self, what):
+        self.fail(f"the recording has no {what}" + (f"; it stopped with: {self.facts['reason']}"
+                                                    if "reason" in self.facts else ""))
 
 
 def record(scenario, outdir, kestrin, params):
@@ -371,16 +455,6 @@ def record(scenario, outdir, kestrin, params):
     return status
 
 
-def _require_tools():
-    if not shutil.which("Xvfb"):
-        raise Skip("Xvfb is not installed (see tools/install-deps.sh)")
-    if importlib.util.find_spec("PIL") is None:
-        raise RuntimeError("Pillow is needed (Debian: python3-pil, see tools/install-deps.sh)")
-    missing = [tool for tool in ("xdotool", "xwininfo", "xprop") if not shutil.which(tool)]
-    if missing:
-        raise RuntimeError(f"{', '.join(missing)} needed and not installed (see tools/install-deps.sh)")
-
-
 def check(scenario, outdir, name):
     """Runs one named check of a scenario against a recording. Exit status."""
     os.environ["E2E_OUTDIR"] = str(outdir)
@@ -393,7 +467,6 @@ def check(scenario, outdir, name):
 
 
 def main(argv):
-    sys.path.insert(0, str(Path(__file__).resolve().parent))
     if len(argv) >= 5 and argv[1] == "record":
         params = dict(arg.split("=", 1) for arg in argv[5:])
         return record(argv[2], argv[3], argv[4], params)
@@ -404,4 +477,7 @@ def main(argv):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    # Run as the module "e2e" that the scenarios import, not as __main__: one Skip, one Session.
+    sys.path.insert(0, str(Path(__file__).resolve().parent))
+    import e2e
+    sys.exit(e2e.main(sys.argv))

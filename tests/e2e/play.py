@@ -1,22 +1,20 @@
 """A game played like a person with xdotool: the real program (a copy in the recording's
-folder, so a score file would land there) on a 1280x720 screen, under openbox when it is
-installed. It presses the title, throws plates from the green panel, finds the flying plate
+folder, so a score file would land there) on a 1280x720 screen, with or without a window
+manager. It presses the title, throws plates from the green panel, finds the flying plate
 in screenshots and presses it, watches the burst of particle windows and the spent
 cartridge, lets one plate fly by for the Miss!! notice, then leaves through the popup
 menu's Exit.
 
-Parameters: wm=none|openbox (openbox falls back to none when it is not installed).
+Parameters: wm=none|openbox.
 """
 
-import shutil
 import subprocess
 import time
-import unittest
 
 import e2e
+from e2e import STRIP_H
 
 SCREEN_W, SCREEN_H = 1280, 720
-STRIP_H = 64
 EDGE = 100                    # columns at each end of the strip: labels and shell icons
 GREEN = (192, 255, 192)       # the Click! panel
 YELLOW = (255, 255, 192)      # the Ready... and Miss!! panel
@@ -161,31 +159,26 @@ def aim(dx, dy):
 class Player:
     """Plays on a session: the strip's place, presses, and waits on what the screen shows."""
 
-    def __init__(self, session, program, window):
+    def __init__(self, session, env=None):
+        """Starts the program on the session and waits for its strip."""
         self.session = session
-        self.program = program
-        self.window = window
-        self.x = self.y = self.w = self.h = 0
-        self.scale = 1  # device pixels per logical pixel, from the strip's height
+        self.program, self.window = session.start_strip(env)
+        self.x, self.y, self.w, self.h = session.facts["strip"]
+        self.scale = max(1, self.h // STRIP_H)  # device pixels per logical pixel
 
     def alive(self):
         return self.program.poll() is None
 
-    def locate(self):
-        self.x, self.y, self.w, self.h = self.session.geometry(self.window) or (0, 0, 0, 0)
-        self.scale = max(1, self.h // STRIP_H)
-
-    def wait_placed(self, screen_height, timeout=5):
-        """Waits until the strip stands on the screen's bottom and has painted itself (a
-        window manager reparents and places it first; unpainted, it is black)."""
-        def placed_and_painted():
-            self.locate()
-            return (self.h > 0 and self.y + self.h == screen_height
-                    and self.grab().getextrema() != ((0, 0),) * 3)
-        e2e.wait_until(placed_and_painted, timeout, 0.1)
-
     def grab(self):
         return self.session.grab((self.x, self.y, self.x + self.w, self.y + self.h))
+
+    def start_game(self):
+        """Presses the title, which starts a game; returns the first picture of the Click! panel."""
+        self.click_centre()
+        started = self.wait_panel(GREEN, 5)
+        if started is None:
+            raise RuntimeError("no green Click! panel within 5 s of pressing the title")
+        return started
 
     def click_centre(self):
         self.session.xdotool("mousemove", self.x + self.w // 2, self.y + self.h // 2, "click", 1)
@@ -274,34 +267,16 @@ class Player:
 
 
 def record(session, params):
-    wm = params.get("wm", "none")
-    if wm == "openbox" and not shutil.which("openbox"):
-        print("NOTE: openbox is not installed; the game runs without a window manager")
-        wm = "none"
-    session.fact("wm", wm)
-    session.start_server(SCREEN_W, SCREEN_H)
-    if wm == "openbox":
-        session.start_openbox()
-    folder = session.outdir / "program"
-    folder.mkdir()
-    program = session.start_program(cwd=folder)
-    window = session.wait_window(program)
-    player = Player(session, program, window)
-    player.wait_placed(SCREEN_H)
-    session.fact("strip", [player.x, player.y, player.w, player.h])
-    strip_top = session.toplevel(window)
+    session.start_desktop(SCREEN_W, SCREEN_H, params.get("wm", "none"))
+    player = Player(session)
+    strip_top = session.toplevel(player.window)
 
-    # The title starts a game: the green Click! panel shows in the middle.
-    player.click_centre()
-    started = player.wait_panel(GREEN, 5)
-    session.fact("click_panel_after_title", started is not None)
-    if started is None:
-        raise RuntimeError("no green Click! panel within 5 s of pressing the title")
-    session.save_image("game_started", started)
+    session.save_image("game_started", player.start_game())
+    session.fact("click_panel_after_title", True)
 
     play_until_hit(session, player, strip_top)
     let_a_plate_fly_by(session, player)
-    exit_through_the_menu(session, player, folder)
+    exit_through_the_menu(session, player)
 
 
 def hit_a_plate(player, plates, watch, shots, lowest=None):
@@ -374,7 +349,7 @@ def let_a_plate_fly_by(session, player):
         session.fact("click_panel_after_miss", player.wait_panel(GREEN, 5) is not None)
 
 
-def exit_through_the_menu(session, player, folder):
+def exit_through_the_menu(session, player):
     """A right press on the background opens the popup menu; its last item, Exit, ends
     the program."""
     before = set(session.visible_windows(player.program.pid))
@@ -400,7 +375,7 @@ def exit_through_the_menu(session, player, folder):
         session.fact("exit", {"ended": True, "status": status, "seconds": round(time.monotonic() - chosen, 3)})
     except subprocess.TimeoutExpired:
         session.fact("exit", {"ended": False})
-    session.fact("score_file_written", (folder / "Qorvel.ini").exists())
+    session.fact("score_file_written", (session.program_folder / "Qorvel.ini").exists())
 
 
 # --- the checks --------------------------------------------------------------------------------
@@ -476,7 +451,3 @@ class Checks(e2e.FactsCase):
 
     def test_dropped_game_writes_no_score_file(self):
         self.assertFalse(self.fact("score_file_written"))
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -9,13 +9,11 @@ Parameters: none.
 """
 
 import sys
-import time
-import unittest
 from pathlib import Path
 
 import e2e
+from e2e import STRIP_H
 
-STRIP_H = 64
 PANEL_H = 40
 LEFT_MONITOR = (0, 0, 1024, 1080)
 PRIMARY = (1024, 360, 1280, 720)
@@ -37,24 +35,6 @@ def _set_monitors(session, primary):
     session.run("xrandr", "--setmonitor", "*primary", _monitor_spec(primary), "screen")
 
 
-def _settled_geometry(session, window, previous, timeout=3):
-    """The strip's geometry once it has changed from `previous` and stayed put a moment."""
-    e2e.wait_until(lambda: session.geometry(window) != previous, timeout)
-    time.sleep(0.3)
-    return session.geometry(window)
-
-
-def _strip_picture(session, geometry):
-    """The strip's pixels, once it has painted itself (unpainted, it is black)."""
-    x, y, w, h = geometry
-    grab = lambda: session.grab((x, y, x + w, y + h))
-    return e2e.wait_until(lambda: _painted(grab()), 2, interval=0.1) or grab()
-
-
-def _painted(image):
-    return image if image.getpixel((0, 0)) != (0, 0, 0) else None
-
-
 def record(session, params):
     # Xvfb's screen cannot grow later: start it large enough for the bigger primary monitor.
     # The monitors span its full height, so a panel's strut counts from the same bottom edge
@@ -63,34 +43,29 @@ def record(session, params):
     _set_monitors(session, PRIMARY)
     session.fact("monitors", session.run("xrandr", "--listmonitors"))
     session.start_openbox()
-    program = session.start_program()
-    window = session.wait_window(program)
-    time.sleep(0.5)
-    at_start = session.geometry(window)
-    session.fact("strip_at_start", at_start)
-    session.save_image("strip_at_start", _strip_picture(session, at_start))
+    program, window = session.start_strip()
+    at_start = session.facts["strip"]
 
     x, y, w, h = PRIMARY
     dock = session.start_client(sys.executable, str(Path(__file__).with_name("dock_window.py")),
                                 str(x), str(y + h - PANEL_H), str(w), str(PANEL_H))
-    above_panel = _settled_geometry(session, window, at_start)
+    above_panel = session.settled_geometry(window, at_start)
     session.fact("strip_with_panel", above_panel)
     session.fact("workarea_with_panel", session.xprop_root("_NET_WORKAREA"))
 
     dock.terminate()
     dock.wait(5)
-    session.fact("strip_after_panel", _settled_geometry(session, window, above_panel))
+    session.fact("strip_after_panel", session.settled_geometry(window, above_panel))
 
     _set_monitors(session, BIG_PRIMARY)
-    bigger = _settled_geometry(session, window, at_start)
+    bigger = session.settled_geometry(window, at_start)
     session.fact("strip_on_bigger_screen", bigger)
-    session.save_image("strip_on_bigger_screen", _strip_picture(session, bigger))
+    session.save_image("strip_on_bigger_screen", session.painted_picture(window))
 
     _set_monitors(session, PRIMARY)
     session.run("xrandr", "--fb", "2304x1080")
-    smaller = _settled_geometry(session, window, bigger)
-    session.fact("strip_on_smaller_screen", smaller)
-    session.save_image("strip_on_smaller_screen", _strip_picture(session, smaller))
+    session.fact("strip_on_smaller_screen", session.settled_geometry(window, bigger))
+    session.save_image("strip_on_smaller_screen", session.painted_picture(window))
     session.fact("still_running", program.poll() is None)
 
 
@@ -110,9 +85,9 @@ class Checks(e2e.FactsCase):
                              f"title lettering spans {left}..{right} on a strip {strip.width} wide")
 
     def test_strip_stands_on_the_primary_monitor_right_of_another(self):
-        self.assertEqual(self.fact("strip_at_start"), _on_bottom_of(PRIMARY),
+        self.assertEqual(self.fact("strip"), _on_bottom_of(PRIMARY),
                          "strip [x, y, width, height] on the primary monitor at 1024,360")
-        self.assert_title_centred("strip_at_start")
+        self.assert_title_centred("strip")
 
     def test_strip_rises_above_a_panel_that_appears(self):
         x, y, w, h = PRIMARY
@@ -130,7 +105,3 @@ class Checks(e2e.FactsCase):
         self.assertEqual(self.fact("strip_on_smaller_screen"), _on_bottom_of(PRIMARY))
         self.assert_title_centred("strip_on_smaller_screen")
         self.assertTrue(self.fact("still_running"))
-
-
-if __name__ == "__main__":
-    unittest.main()

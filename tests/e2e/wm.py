@@ -7,14 +7,12 @@ Parameters: none.
 """
 
 import re
-import shutil
 import time
-import unittest
 
 import e2e
+from e2e import STRIP_H
 
 SCREEN_W, SCREEN_H = 1280, 720
-STRIP_H = 64
 OTHER_DESKTOP = 2
 SETTLE = 0.5  # seconds a window manager gets to act on a request before it is judged
 
@@ -38,19 +36,10 @@ def cardinal(session, name):
 
 
 def record(session, params):
-    missing = [tool for tool in ("openbox", "wmctrl") if not shutil.which(tool)]
-    if missing:
-        raise RuntimeError(f"{', '.join(missing)} needed and not installed (see tools/install-deps.sh)")
-    session.start_server(SCREEN_W, SCREEN_H)
-    session.start_openbox()
-    folder = session.outdir / "program"
-    folder.mkdir()
-    program = session.start_program(cwd=folder)
-    strip = session.wait_window(program)
-    e2e.wait_until(lambda: (session.geometry(strip) or [0, 0])[1] == SCREEN_H - STRIP_H, 5)
-    time.sleep(0.3)  # the first paint
-    home = session.geometry(strip)
-    session.fact("strip", home)
+    e2e.require("wmctrl")
+    session.start_desktop(SCREEN_W, SCREEN_H, "openbox")
+    program, strip = session.start_strip()
+    home = session.facts["strip"]
     record_strip(session, strip, home)
     record_dialog(session, program, strip, home)
     session.xdotool("windowminimize", strip)
@@ -160,7 +149,3 @@ class Checks(e2e.FactsCase):
         left, right, top, bottom = self.fact("dialog_frame")
         self.assertLessEqual(abs(x + w / 2 - SCREEN_W / 2), (left + right) / 2 + 1, self.fact("dialog"))
         self.assertLessEqual(abs(y + h / 2 - SCREEN_H / 2), (top + bottom) / 2 + 1, self.fact("dialog"))
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -1,8 +1,6 @@
 // libFuzzer target: any bytes as the score file, then a ranking and the menu lines.
 // The first input byte picks the score, the rest is the file.
 
-#include <QTemporaryDir>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,14 +13,15 @@
 #include "scores/PrivateProfile.h"
 #include "scores/Ranking.h"
 #include "scores/ScoreFile.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
 constexpr forms::DateTime kNow{2024, 3, 9, 21, 7, 45};
 
-const QTemporaryDir &folder()
+const TempDir &folder()
 {
-    static const QTemporaryDir dir;
+    static const TempDir dir;
     return dir;
 }
 
@@ -37,7 +36,7 @@ void check(bool ok, const char *what)
 } // namespace
 
 // The only two runtime services the score code uses, without the windowing runtime.
-std::string forms::AppPath() { return folder().path().toStdString(); }
+std::string forms::AppPath() { return folder().path(); }
 forms::DateTime forms::Now() { return kNow; }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)

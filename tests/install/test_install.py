@@ -145,6 +145,7 @@ class InstalledTree:
         env = {k: v for k, v in os.environ.items()
                if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_DATA_HOME")}
         env["HOME"] = home
+        env["LC_ALL"] = "ja_JP.UTF-8"  # the lines in the game's own Japanese
         result = run([program, "--scores"], env=env, timeout=30)
         self.assertEqual(result.returncode, 0, result.stderr)
         first = result.stdout.splitlines()[0]

@@ -9,6 +9,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <utility>
 
 #include "forms/Form.h"
 #include "game/GameState.h"
@@ -65,6 +66,7 @@ VirtualDesktop::VirtualDesktop(std::uint64_t seed)
                                t.time().hour(), t.time().minute(), t.time().second()};
     };
     h.doEvents = [this] { pump(); };
+    h.after = [this](std::uint32_t ms, std::function<void()> action) { timers_.emplace(clock_ + ms, std::move(action)); };
     h.msgBox = [this](const std::string &text) { messages.push_back(text); };
     h.popupMenu = [this](forms::Menu &menu) {
         if (onPopup)
@@ -87,24 +89,31 @@ VirtualDesktop::~VirtualDesktop()
 
 void VirtualDesktop::click(std::uint64_t atMs, QPoint screenPx, Qt::MouseButton button)
 {
-    script_.push_back({atMs, screenPx, button});
-    std::stable_sort(script_.begin(), script_.end(),
-                     [](const ScriptedClick &a, const ScriptedClick &b) { return a.atMs < b.atMs; });
+    script_.emplace(atMs, ScriptedClick{screenPx, button});
 }
 
 void VirtualDesktop::pump()
 {
     ++pumps;
-    deliverDue();
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
-void VirtualDesktop::deliverDue()
-{
-    while (!script_.empty() && script_.front().atMs <= clock_) {
-        const ScriptedClick c = script_.front();
+    while (!script_.empty() && script_.begin()->first <= clock_) {
+        const ScriptedClick c = script_.begin()->second;
         script_.erase(script_.begin());
         if (QWidget *top = windowAt(c.screenPx))
             postClick(top, c.screenPx, c.button);
     }
+    while (!timers_.empty() && timers_.begin()->first <= clock_) {
+        const std::function<void()> action = std::move(timers_.begin()->second);
+        timers_.erase(timers_.begin());
+        action();
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void VirtualDesktop::idle(std::uint32_t ms)
+{
+    const std::uint64_t end = clock_ + ms;
+    for (; !timers_.empty() && timers_.begin()->first <= end; pump())
+        clock_ = std::max(clock_, timers_.begin()->first);
+    clock_ = end;
+    pump();
 }

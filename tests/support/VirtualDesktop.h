@@ -1,13 +1,15 @@
 #pragma once
 // A desktop in virtual time for tests: waits advance a virtual clock instead of
-// blocking, scripted presses reach the program at the first pump after their time,
-// and message boxes, popup menus and modal windows are answered by the test.
+// blocking, scripted presses and the runtime's timers reach the program at the first
+// pump after their time, and message boxes, popup menus and modal windows are answered
+// by the test.
 
 #include <QPoint>
 #include <Qt>
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,9 @@ public:
     void clickNow(QPoint screenPx, Qt::MouseButton button = Qt::LeftButton) { click(clock_, screenPx, button); }
     // Runs the message pump once, as the program's own pumps do.
     void pump();
+    // Lets virtual time pass with the program idle: the pump runs at each timer's time
+    // and at the end.
+    void idle(std::uint32_t ms);
 
     // Texts of the message boxes shown so far.
     std::vector<std::string> messages;
@@ -50,11 +55,11 @@ public:
 
 private:
     struct ScriptedClick {
-        std::uint64_t atMs;
         QPoint screenPx;
         Qt::MouseButton button;
     };
-    void deliverDue();
     std::uint64_t clock_ = 0;
-    std::vector<ScriptedClick> script_;
+    // By virtual time, in the order they were made.
+    std::multimap<std::uint64_t, ScriptedClick> script_;
+    std::multimap<std::uint64_t, std::function<void()>> timers_;
 };

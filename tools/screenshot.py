@@ -1,17 +1,18 @@
 #!/usr/bin/python3
-"""Takes the README's picture of a hit: runs kestrin on a private 1280x720 Xvfb desktop with
-a window manager, two clocks, a pair of eyes and a logo on it, plays like a person (presses
-the title, clicks the panel, finds the flying plate in screenshots and presses it) and
-photographs the desktop while the burst's particles fly. The picture is the 400x200 piece of
-the desktop above the hit, enlarged three times pixel for pixel, since the particles are 2x2
-pixels.
+"""Takes the README's pictures on a private 1280x720 Xvfb desktop, with the end-to-end
+tests' session:
 
-Usage: tools/screenshot_burst.py [KESTRIN [OUTPUT]]   (defaults: build/kestrin, docs/burst.png)
-Needs what the end-to-end tests need: Xvfb, xdotool, x11-utils, x11-apps, x11-xserver-utils,
-openbox and Pillow (tools/install-deps.sh test installs them).
+- strip: the idle strip, without a window manager (docs/strip.png);
+- burst: a hit, on a desktop with a window manager, two clocks, a pair of eyes and a logo:
+  it plays like a person (presses the title, clicks the panel, finds the flying plate in
+  screenshots and presses it) and photographs the desktop while the burst's particles fly.
+  The picture is the 400x200 piece of the desktop above the hit, enlarged three times pixel
+  for pixel, since the particles are 2x2 pixels (docs/burst.png).
+
+Usage: tools/screenshot.py strip|burst [KESTRIN [OUTPUT]]   (default KESTRIN: build/kestrin)
+Needs what the end-to-end tests need (tools/install-deps.sh test installs it).
 """
 
-import shutil
 import sys
 import tempfile
 import time
@@ -41,7 +42,12 @@ CLIENTS = [
     ("xlogo", "-geometry", "110x110+700+525"),
     ("xclock", "-geometry", "130x130+1000+515", "-update", "1"),
 ]
-TOOLS = ("Xvfb", "xdotool", "xwininfo", "xprop", "xsetroot", "openbox") + tuple({c[0] for c in CLIENTS})
+
+
+def strip(session):
+    session.start_desktop(W, H)
+    _, window = session.start_strip()
+    return session.painted_picture(window), "the idle strip"
 
 
 def first_particle_time(player):
@@ -49,67 +55,56 @@ def first_particle_time(player):
     return time.monotonic() if e2e.wait_until(lambda: player.particles()[0], 0.6, 0.01) else None
 
 
-def desktop(session):
-    """Starts the server, the window manager and the other clients, and waits until they show."""
-    session.start_server(W, H)
+def burst(session):
+    """Plays until a hit and returns the enlarged piece of the desktop above it."""
+    e2e.require("xsetroot", *{c[0] for c in CLIENTS})
+    session.start_desktop(W, H, "openbox")
     session.run("xsetroot", "-solid", BACKGROUND)
-    session.start_openbox()
     for command in CLIENTS:
         session.start_client(*command)
     shown = lambda: len(session.run("xdotool", "search", "--onlyvisible", "--class", "xclock|xeyes|xlogo").split())
     if not e2e.wait_until(lambda: shown() >= len(CLIENTS), 5):
         raise RuntimeError("the clocks, eyes and logo did not all show within 5 s")
-
-
-def take(session, folder):
-    """Plays until a hit and returns the enlarged piece of the desktop above it, and how many
-    particles it shows."""
-    desktop(session)
-    # A copy in its own folder, with its own home, so no score file of the user's is touched.
-    program = session.start_program(cwd=folder, env={"HOME": str(folder)})
-    player = play.Player(session, program, session.wait_window(program))
-    player.wait_placed(H)
-    player.click_centre()
-    if player.wait_panel(play.GREEN, 5) is None:
-        raise RuntimeError("no green Click! panel within 5 s of pressing the title")
+    # With a home of its own, so no score file of the user's is touched.
+    player = play.Player(session, env={"HOME": str(session.program_folder)})
+    player.start_game()
     hit = play.hit_a_plate(player, PLATES, lambda at: first_particle_time(player), [], LOWEST_SHOT)
     if hit is None:
         raise RuntimeError(f"no plate hit in {PLATES} plates")
     _, _, at, first_seen = hit
     time.sleep(max(0.0, first_seen + AFTER - time.monotonic()))
     shot = session.grab()
-    shown = len(player.particles()[0])
-    if shown < MIN_SHOWN:
-        raise RuntimeError(f"only {shown} particles were left")
+    particles = len(player.particles()[0])
+    if particles < MIN_SHOWN:
+        raise RuntimeError(f"only {particles} particles were left")
     left = min(max(at[0] - CROP_W // 2, 0), W - CROP_W)
     piece = shot.crop((left, H - CROP_H, left + CROP_W, H))
-    return piece.resize((CROP_W * ENLARGE, CROP_H * ENLARGE), Image.Resampling.NEAREST), shown
+    return piece.resize((CROP_W * ENLARGE, CROP_H * ENLARGE), Image.Resampling.NEAREST), f"{particles} particles shown"
 
 
 def main(argv):
-    kestrin = Path(argv[1] if len(argv) > 1 else ROOT / "build" / "kestrin").resolve()
-    out = Path(argv[2] if len(argv) > 2 else ROOT / "docs" / "burst.png").resolve()
+    subjects = {"strip": strip, "burst": burst}
+    if len(argv) < 2 or argv[1] not in subjects:
+        print(__doc__, file=sys.stderr)
+        return 2
+    kestrin = Path(argv[2] if len(argv) > 2 else ROOT / "build" / "kestrin").resolve()
+    out = Path(argv[3] if len(argv) > 3 else ROOT / "docs" / f"{argv[1]}.png").resolve()
     if not kestrin.is_file():
         print(f"screenshot: {kestrin} not found; build first (make build)", file=sys.stderr)
         return 1
-    missing = [tool for tool in TOOLS if not shutil.which(tool)]
-    if missing:
-        print(f"screenshot: {', '.join(missing)} needed (tools/install-deps.sh test)", file=sys.stderr)
-        return 1
     with tempfile.TemporaryDirectory() as scratch:
-        folder = Path(scratch) / "program"
-        folder.mkdir()
         session = e2e.Session(scratch, kestrin)
         try:
-            picture, shown = take(session, folder)
+            session.check_tools()
+            picture, what = subjects[argv[1]](session)
+            out.parent.mkdir(parents=True, exist_ok=True)
+            picture.save(out)  # Pillow writes no time stamps: the same picture gives the same bytes
         except (e2e.Skip, RuntimeError) as error:
             print(f"screenshot: {error}", file=sys.stderr)
             return 1
         finally:
             session.close()
-    out.parent.mkdir(parents=True, exist_ok=True)
-    picture.save(out)  # Pillow writes no time stamps: the same picture gives the same bytes
-    print(f"screenshot: {shown} particles shown; wrote {out} ({picture.width}x{picture.height})")
+    print(f"screenshot: {what}; wrote {out} ({picture.width}x{picture.height})")
     return 0
 
 
