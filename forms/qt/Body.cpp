@@ -21,6 +21,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 #include "forms/Form.h"
@@ -234,7 +235,13 @@ DateTime now()
     return {d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second()};
 }
 
-std::string appPath() { return QCoreApplication::applicationDirPath().toStdString(); }
+std::string appPath()
+{
+    // Asked before the window system starts too (printing the scores): not through Qt,
+    // which knows the executable only once its application object exists.
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error).parent_path().string();
+}
 
 ScreenView primaryScreen()
 {
