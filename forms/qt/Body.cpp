@@ -122,8 +122,6 @@ void fillWhenShown(QMenu &shown, Menu &menu)
     });
 }
 
-PixelRect toPixelRect(const QRect &r) { return qt::toPixelRect(r); }
-
 Qt::MouseButton qtButton(std::int16_t button)
 {
     switch (button) {
@@ -248,7 +246,7 @@ ScreenView primaryScreen()
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
         return {};
-    return {toPixelRect(screen->geometry()), toPixelRect(screen->availableGeometry())};
+    return {qt::toPixelRect(screen->geometry()), qt::toPixelRect(screen->availableGeometry())};
 }
 
 void watchScreens(std::function<void()> changed)
@@ -283,7 +281,7 @@ Window *topWindowAt(PixelPoint screen)
         const auto *control = dynamic_cast<ControlWidget *>(widget);
         if (control && control->window() && widget->isVisible()
             && !widget->windowFlags().testFlag(Qt::WindowTransparentForInput) && widget->geometry().contains(at))
-            found = const_cast<qt::Window *>(control->window());
+            found = control->window();
     }
     return found;
 }

@@ -2,13 +2,14 @@
 
 #include "forms/qt/Widgets.h"
 
-#include <QBitmap>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QPointer>
+#include <QRegion>
 #include <QTimer>
 
 #include "forms/qt/X11.h"
@@ -118,7 +119,7 @@ public:
         painter_.setFont(face);
         const QString shown = QString::fromStdString(text);
         QRectF area = toQRect(box);
-        const qreal advance = painter_.fontMetrics().horizontalAdvance(shown);
+        const qreal advance = QFontMetricsF(painter_.font()).horizontalAdvance(shown);
         if (advance > area.width() && advance > 0) {
             painter_.translate(area.left(), 0);
             painter_.scale(area.width() / advance, 1.0);

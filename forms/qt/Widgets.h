@@ -104,8 +104,8 @@ class ControlWidget : public QWidget {
 public:
     ControlWidget(body::WindowEvents &events, QWidget *parent);
     // The window this widget shows; set once it exists.
-    void showFor(const Window &window) { window_ = &window; }
-    const Window *window() const { return window_; }
+    void showFor(Window &window) { window_ = &window; }
+    Window *window() const { return window_; }
 
 protected:
     void paintEvent(QPaintEvent *) override;
@@ -114,7 +114,7 @@ protected:
     body::WindowEvents &events_;
 
 private:
-    const Window *window_ = nullptr;
+    Window *window_ = nullptr;
     bool clickArmed_ = false;
 };
 
