@@ -1,11 +1,14 @@
 #pragma once
-// Value types of the forms runtime: colours, window handles, mouse buttons and pointers.
+// Value types of the forms runtime: colours, window handles, places in twips, dates,
+// mouse buttons and pointers, window styles.
 
 #include <cstdint>
 
-class QWidget;
-
 namespace forms {
+
+namespace body {
+class Window;
+}
 
 // A colour as &H00BBGGRR; values &H8000000n name system colours.
 using Color = std::int32_t;
@@ -14,7 +17,18 @@ constexpr Color vbButtonFace = static_cast<Color>(0x8000000F);
 constexpr Color vbWindowText = static_cast<Color>(0x80000008);
 
 // The native window of a form or control.
-using HWND = QWidget *;
+using HWND = body::Window *;
+
+// A point of the desktop in twips.
+struct TwipsPoint {
+    float x = 0, y = 0;
+};
+
+// Local date and time, to the second.
+struct DateTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    friend bool operator==(const DateTime &, const DateTime &) = default;
+};
 
 // Mouse buttons as the MouseDown event numbers them.
 constexpr std::int16_t vbLeftButton = 1;
@@ -25,7 +39,7 @@ constexpr std::int16_t vbMiddleButton = 4;
 enum class FormStyle {
     Strip,    // borderless, fixed, on every desktop, no taskbar button, ordinary stacking
     Particle, // borderless, above all others, never takes focus or clicks
-    Dialog,   // fixed dialog offering only its close box, no taskbar button
+    Dialog,   // fixed modal dialog offering only its close box, no taskbar button
     Hidden,   // never shown
 };
 
