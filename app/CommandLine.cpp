@@ -6,8 +6,9 @@
 
 namespace {
 
-// Qt reads these itself and accepts them with one dash or two; each takes a value.
-bool isQtOption(const std::string &arg, const char *name)
+// The window system reads these itself and accepts them with one dash or two; each takes
+// a value.
+bool isWindowSystemOption(const std::string &arg, const char *name)
 {
     const std::string single = std::string("-") + name;
     return arg == single || arg == "-" + single;
@@ -31,11 +32,10 @@ CommandLine parseCommandLine(const std::vector<std::string> &args)
             version = true;
         } else if (*arg == "--scores") {
             scores = true;
-        } else if (isQtOption(*arg, "platform") || isQtOption(*arg, "display")) {
+        } else if (isWindowSystemOption(*arg, "platform") || isWindowSystemOption(*arg, "display")) {
             if (std::next(arg) == args.end())
                 return refuse("option '" + *arg + "' needs a value");
-            std::string &value = isQtOption(*arg, "platform") ? line.platform : line.display;
-            value = *++arg;
+            ++arg;
         } else if (arg->size() > 1 && arg->front() == '-') {
             return refuse("unknown option '" + *arg + "'");
         } else {

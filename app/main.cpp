@@ -1,21 +1,16 @@
 // Kestrin: clay-pigeon shooting on a strip along the bottom of the desktop.
 
-#include <QAccessible>
-#include <QApplication>
-#include <QCoreApplication>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/Display.h"
-#include "app/StartupTrace.h"
-#include "app/forms/Form.h"
 #include "app/frmBG.h"
+#include "forms/Form.h"
+#include "forms/Runtime.h"
+#include "forms/StartupTrace.h"
 #include "scores/HiScoreLines.h"
 #include "scores/ScoreFile.h"
 
@@ -56,10 +51,8 @@ int finishOutput(int status)
 
 // The high-score table as the menu shows it, one line each, from the game's score file;
 // a table that exists but cannot be read is reported after the lines, with exit status 1.
-int printScores(int argc, char **argv)
+int printScores()
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("kestrin");
     for (const std::string &line : modSubroutine::HiScoreLines())
         std::printf("%s\n", line.c_str());
     if (const auto trouble = modSubroutine::ScoreFileTrouble()) {
@@ -87,34 +80,16 @@ int main(int argc, char **argv)
         printVersion();
         return finishOutput(0);
     case CommandLine::Action::Scores:
-        return finishOutput(printScores(argc, argv));
+        return finishOutput(printScores());
     case CommandLine::Action::Play:
         break;
     }
-    // Qt reads -platform and -display from argv itself; the platform goes into the
-    // environment too, so that the display check below sees it.
-    if (!line.platform.empty())
-        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(line.platform));
-    if (const std::optional<std::string> problem = chooseDisplay(line.display)) {
-        std::fprintf(stderr, "%s\n", problem->c_str());
-        return 1;
-    }
-
-    QApplication app(argc, argv);
-    const DisplayLossGuard guard;
-    QApplication::setApplicationName("kestrin");
-    startupTrace::mark("application");
-
-    frmBG &strip = forms::Default<frmBG>();
-    startupTrace::mark("strip-controls");
-    strip.Load();
-    // Qt starts its accessibility bridge (a D-Bus connection) when the first widget is
-    // shown; starting it here gives its cost a name of its own in the start-up trace.
-    QAccessible::isActive();
-    startupTrace::mark("accessibility");
-    strip.Show();
-    startupTrace::mark("shown");
-    const int status = QApplication::exec();
-    forms::DestroyDefaultInstances();
-    return status;
+    // The window system reads its own options (the display, say) from the command line.
+    return forms::Run(argc, argv, [] {
+        frmBG &strip = forms::Default<frmBG>();
+        startupTrace::mark("strip-controls");
+        strip.Load();
+        strip.Show();
+        startupTrace::mark("shown");
+    });
 }

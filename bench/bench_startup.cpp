@@ -310,9 +310,8 @@ const std::pair<const char *, const char *> kPhases[] = {
     {"strip-painted", "strip sized and placed, background painted"},
     {"particles", "particle pool (native windows come after the map)"},
     {"idle-layout", "idle layout: shell icons and their regions"},
-    {"accessibility", "Qt's accessibility bridge (D-Bus)"},
     {"window", "bare window: widget made and placed"},
-    {"shown", "window created and shown (cursors, hints)"},
+    {"shown", "window created and shown (cursors, hints, accessibility)"},
     {"mapped", "to the window mapped"},
 };
 
@@ -335,9 +334,8 @@ void printBreakdown(const Series &kestrin, const Series &bare)
     for (const auto &[name, text] : kPhases)
         std::printf("%-50s %13s %13s\n", text, cell(kestrin, name).c_str(), cell(bare, name).c_str());
     std::printf("Fonts are in no phase: neither program lays out text before its window is mapped\n"
-                "(the strip's labels are blank until a game starts). The bare window has no child\n"
-                "widgets, so Qt starts its accessibility bridge only after mapping it; the strip's\n"
-                "controls are shown before the strip, and Qt starts the bridge there.\n");
+                "(the strip's labels are blank until a game starts). Both programs start Qt's\n"
+                "accessibility bridge (a word with the session bus) only after mapping their window.\n");
 }
 
 int measure(const Options &o)

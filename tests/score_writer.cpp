@@ -16,7 +16,7 @@
 
 #include <sys/resource.h>
 
-#include "app/forms/Runtime.h"
+#include "forms/Runtime.h"
 #include "scores/FileSystem.h"
 #include "scores/Ranking.h"
 

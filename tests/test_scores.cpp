@@ -22,7 +22,7 @@
 #include <unistd.h>
 #endif
 
-#include "app/forms/Runtime.h"
+#include "forms/Runtime.h"
 #include "scores/FileReplace.h"
 #include "scores/HiScoreLines.h"
 #include "scores/HiScoreMenu.h"

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/forms/Runtime.h"
-#include "app/forms/Values.h"
+#include "forms/Runtime.h"
+#include "forms/Values.h"
 #include "scores/FileReplace.h"
 #include "scores/HiScoreLines.h"
 #include "scores/PrivateProfile.h"

@@ -1,11 +1,11 @@
 // Value functions: rounding, number reading and formatting, time stamps.
 
-#include "app/forms/Values.h"
+#include "forms/Values.h"
 
 #include <cctype>
 #include <cstdio>
 
-#include "app/forms/Language.h"
+#include "forms/Language.h"
 
 namespace forms {
 

@@ -1,11 +1,7 @@
-// The runtime's process-wide services: message pump, waits, clocks, chance, message boxes.
+// The runtime's process-wide services: start, message pump, waits, timers, clocks, chance,
+// message boxes.
 
-#include "app/forms/Runtime.h"
-
-#include <QCoreApplication>
-#include <QDateTime>
-#include <QMessageBox>
-#include <QTimer>
+#include "forms/Runtime.h"
 
 #include <chrono>
 #include <cstdio>
@@ -13,8 +9,8 @@
 #include <random>
 #include <thread>
 
-#include "app/forms/Modal.h"
-
+#include "forms/Body.h"
+#include "forms/Modal.h"
 
 namespace forms {
 
@@ -52,14 +48,13 @@ Hooks &hooks() { return g_hooks; }
 
 void resetHooks() { g_hooks = Hooks{}; }
 
+int Run(int argc, char **argv, const std::function<void()> &start) { return body::run(argc, argv, start); }
+
 void DoEvents()
 {
     if (g_hooks.doEvents)
         return g_hooks.doEvents();
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    // Events posted during that pass, such as the repaint of a panel just shown, wait for
-    // the next one; deliver them now, or the panel would appear only after the next wait.
-    QCoreApplication::sendPostedEvents();
+    body::pumpEvents();
 }
 
 void Sleep(std::uint32_t ms)
@@ -77,7 +72,7 @@ void Timer::After(std::uint32_t ms, std::function<void()> action)
     };
     if (g_hooks.after)
         return g_hooks.after(ms, std::move(guarded));
-    QTimer::singleShot(std::chrono::milliseconds(ms), std::move(guarded));
+    body::singleShot(ms, std::move(guarded));
 }
 
 std::uint32_t GetTickCount()
@@ -92,10 +87,7 @@ DateTime Now()
 {
     if (g_hooks.now)
         return g_hooks.now();
-    const QDateTime t = QDateTime::currentDateTime();
-    const QDate d = t.date();
-    const QTime h = t.time();
-    return {d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second()};
+    return body::now();
 }
 
 void MsgBox(const std::string &text)
@@ -103,10 +95,7 @@ void MsgBox(const std::string &text)
     const ModalScope modal;
     if (g_hooks.msgBox)
         return g_hooks.msgBox(text);
-    QString shown = QString::fromStdString(text);
-    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(AppTitle()), shown, QMessageBox::Ok);
-    box.exec();
+    body::messageBox(AppTitle(), text);
 }
 
 void End()
@@ -119,7 +108,7 @@ std::string AppPath()
 {
     if (g_hooks.appPath)
         return g_hooks.appPath();
-    return QCoreApplication::applicationDirPath().toStdString();
+    return body::appPath();
 }
 
 const char *AppTitle() { return "Kestrin"; }

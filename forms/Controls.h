@@ -1,30 +1,21 @@
 #pragma once
 // Controls of the forms runtime: anything with a place on the screen, and the picture box,
 // image, label, command button and line built on it. Positions and sizes are twips, kept in
-// the runtime's own fields and converted to pixels once, when a widget is placed.
+// the runtime's own fields and converted to pixels once, when a window is placed.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "app/forms/Picture.h"
-#include "app/forms/Types.h"
-
-class QPainter;
+#include "forms/Body.h"
+#include "forms/Picture.h"
+#include "forms/Types.h"
 
 namespace forms {
 
-// Bridges a control and the Qt widget that shows it.
-struct ControlEvents {
-    virtual ~ControlEvents() = default;
-    virtual void paint(QPainter &painter) = 0;
-    virtual void pressed(std::int16_t button, std::int16_t shift, float x, float y) = 0;
-    virtual void clicked() = 0;
-};
-
 // Anything with a place on the screen: a form or one of its controls.
-class Control : public ControlEvents {
+class Control : public body::WindowEvents {
 public:
     Control(const Control &) = delete;
     Control &operator=(const Control &) = delete;
@@ -48,28 +39,32 @@ public:
     // Requests a repaint at the next pass of the message pump.
     void refresh();
 
-    HWND hWnd() const { return widget_; }
+    HWND hWnd() const { return window_.get(); }
 
 protected:
     Control() = default;
-    // Creates the widget: a child of the container's widget, or a top-level window.
-    void create(Control *container, std::unique_ptr<QWidget> ownWidget = {});
-    // Gives the widget the position and size of the fields, in pixels.
+    // Takes the window that shows the control, in the container's client area (none for a
+    // form).
+    void create(Control *container, std::unique_ptr<body::Window> window);
+    // A child window of the kind in the container's client area.
+    void createChild(Control &container, body::ChildKind kind);
+    // Gives the window the position and size of the fields, in pixels.
     virtual void place();
-    // Pixels between the widget's corner and where contained controls start.
+    // Pixels between the window's corner and where contained controls start.
     virtual int clientOffsetPx() const { return 0; }
+    // The window's own rectangle, pixels from its corner.
+    PixelRect rectPx() const;
 
-    void paint(QPainter &) override {}
-    void pressed(std::int16_t, std::int16_t, float, float) override {}
+    void paint(body::Canvas &) override {}
+    void pressed(std::int16_t, std::int16_t, PixelPoint) override {}
     void clicked() override {}
 
     Control *container_ = nullptr;
-    QWidget *widget_ = nullptr;
     float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
     bool visible_ = true;
 
 private:
-    std::unique_ptr<QWidget> owned_;
+    std::unique_ptr<body::Window> window_;
 };
 
 // A control or form that raises MouseDown and Click.
@@ -79,7 +74,7 @@ public:
     std::function<void()> Click;
 
 protected:
-    void pressed(std::int16_t button, std::int16_t shift, float x, float y) override;
+    void pressed(std::int16_t button, std::int16_t shift, PixelPoint at) override;
     void clicked() override;
 };
 
@@ -99,7 +94,7 @@ public:
     void setBorderStyle(BorderStyle border);
 
 protected:
-    void paint(QPainter &painter) override;
+    void paint(body::Canvas &canvas) override;
     int clientOffsetPx() const override { return border_ == BorderStyle::FixedSingle ? 1 : 0; }
 
 private:
@@ -117,7 +112,7 @@ public:
     void setPicture(const Picture &picture);
 
 protected:
-    void paint(QPainter &painter) override;
+    void paint(body::Canvas &canvas) override;
 
 private:
     Picture picture_;
@@ -136,12 +131,15 @@ public:
     void setFont(const std::string &family, float points, bool bold);
 
 protected:
-    void paint(QPainter &painter) override;
+    void paint(body::Canvas &canvas) override;
 
 private:
     std::string caption_;
     Color foreColor_ = vbWindowText;
     Alignment alignment_ = Alignment::Left;
+    // A Japanese sans serif on a 12-pixel line, the line height of the 9-point interface
+    // font the label sizes were laid out for.
+    body::Font font_{"IPAPGothic", 11, false};
 };
 
 // A push button; Enter presses it when it is the window's default button.
@@ -158,7 +156,7 @@ public:
     Line(Control &container, float x1, float y1, float x2, float y2, Color color);
 
 protected:
-    void paint(QPainter &painter) override;
+    void paint(body::Canvas &canvas) override;
 
 private:
     Color color_;

@@ -1,6 +1,6 @@
 // The player's language: choosing it, and looking the game's texts up in its catalogue.
 
-#include "app/forms/Language.h"
+#include "forms/Language.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,6 +1,6 @@
 // The count of open popup menus, modal windows and message boxes, and what waits for them.
 
-#include "app/forms/Modal.h"
+#include "forms/Modal.h"
 
 #include <utility>
 

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "app/forms/Language.h"
+#include "forms/Language.h"
 
 namespace forms {
 

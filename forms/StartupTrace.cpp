@@ -1,6 +1,6 @@
 // Opt-in timings of the start-up phases, written to stderr.
 
-#include "app/StartupTrace.h"
+#include "forms/StartupTrace.h"
 
 #include <chrono>
 #include <cstdio>

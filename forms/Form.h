@@ -6,12 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/forms/Controls.h"
-#include "app/forms/Platform.h"
-#include "app/forms/Runtime.h"
-
-class QImage;
-class QPoint;
+#include "forms/Controls.h"
 
 namespace forms {
 
@@ -49,37 +44,22 @@ public:
     TwipsPoint ScreenOrigin() const;
 
 protected:
-    void paint(QPainter &painter) override;
-    void place() override;
+    void paint(body::Canvas &canvas) override;
+    void closeRequested() override;
 
 private:
-    void closedByUser();
-    // Puts a strip that something else moved back in its place, a few times at most.
-    void movedByWindowSystem();
-    // The same for a strip the window system has elsewhere without telling Qt.
-    void checkPlaceWithWindowSystem();
-    // Whether this is a shown strip that has not yet been put back as often as it may be.
-    bool mayPutBack() const;
-    // Whether a strip whose window starts at this pixel stands where the program put it.
-    bool standsInPlace(const QPoint &topLeft) const;
     FormStyle style_;
     std::string caption_;
     Color backColor_ = vbButtonFace;
-    std::unique_ptr<QImage> surface_;
     bool loaded_ = true;
-    bool shownOnce_ = false;
-    Timer placeCheck_; // asks where the window system has the strip
-    int putBacks_ = 0; // put-backs since the program last placed the strip
-    std::function<void()> quitModal_;
-    friend class FormWidget;
 };
 
 namespace detail {
 void registerDefaultInstance(std::function<void()> destroy);
 void adopt(std::unique_ptr<Form> form);
 
-// Never destroyed at exit: windows go with DestroyDefaultInstances while Qt is still there,
-// not after it (an exit() from inside Qt, say when the display is lost).
+// Never destroyed at exit: windows go with DestroyDefaultInstances while the window system
+// is still there, not after it (an exit() from inside it, say when the display is lost).
 template <class F> std::unique_ptr<F> &defaultSlot()
 {
     static auto *slot = new std::unique_ptr<F>;
@@ -122,8 +102,8 @@ template <class F> F &Adopt(std::unique_ptr<F> form)
     return adopted;
 }
 
-// Destroys every default instance and every adopted window; call it before the
-// QApplication goes (tests also start each case from a fresh set of windows with it).
+// Destroys every default instance and every adopted window; call it before the window
+// system goes (tests also start each case from a fresh set of windows with it).
 void DestroyDefaultInstances();
 
 } // namespace forms

@@ -1,6 +1,6 @@
 // Choosing the window system before Qt starts: an X display that answers, or a plain refusal.
 
-#include "app/Display.h"
+#include "forms/qt/Display.h"
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -9,37 +9,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#ifdef KESTRIN_HAVE_XCB
-#include <xcb/xcb.h>
-#endif
+#include "forms/qt/X11.h"
+
+namespace forms::qt {
 
 namespace {
-
-#ifdef KESTRIN_HAVE_XCB
-// The connection that showed the display answers. It stays open until Qt has its own: an X
-// server with no other client resets when its last one leaves, and refuses connections
-// meanwhile, so closing it first could make Qt's connection fail (and Qt then aborts).
-xcb_connection_t *g_probe = nullptr;
-
-void closeProbe()
-{
-    if (g_probe)
-        xcb_disconnect(g_probe);
-    g_probe = nullptr;
-}
-
-// Connecting is the only sure way to know the server takes us (it may be gone, refuse us,
-// or want credentials we do not have).
-bool canOpenXDisplay(const std::string &name)
-{
-    closeProbe();
-    g_probe = xcb_connect(name.c_str(), nullptr);
-    if (xcb_connection_has_error(g_probe) == 0)
-        return true;
-    closeProbe();
-    return false;
-}
-#endif
 
 // Set while a DisplayLossGuard lives: an exit() then comes from inside Qt, not from main().
 std::atomic<bool> g_guarded = false;
@@ -54,21 +28,31 @@ void endAtOnceWhileGuarded()
 
 } // namespace
 
+WindowSystemOptions readWindowSystemOptions(int argc, char **argv)
+{
+    WindowSystemOptions options;
+    for (int i = 1; i + 1 < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-platform" || arg == "--platform")
+            options.platform = argv[++i];
+        else if (arg == "-display" || arg == "--display")
+            options.display = argv[++i];
+    }
+    return options;
+}
+
 DisplayLossGuard::DisplayLossGuard()
 {
     // Handlers registered now run before the destructors of statics built earlier.
     static const bool registered = std::atexit(endAtOnceWhileGuarded) == 0;
     g_guarded = registered;
-#ifdef KESTRIN_HAVE_XCB
-    closeProbe();
-#endif
+    x11::closeProbe();
 }
 
 DisplayLossGuard::~DisplayLossGuard() { g_guarded = false; }
 
 std::optional<std::string> chooseDisplay(const std::string &displayName)
 {
-#ifdef KESTRIN_HAVE_XCB
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     // A platform the user chose wins (offscreen for tests, say); only X11 is checked here.
     if (!platform.isEmpty() && !platform.startsWith("xcb"))
@@ -82,14 +66,15 @@ std::optional<std::string> chooseDisplay(const std::string &displayName)
                    "own windows, which needs XWayland";
         return "kestrin: no display found (DISPLAY is not set); start it from a desktop session";
     }
-    if (!canOpenXDisplay(name))
+    // Connecting is the only sure way to know the server takes us (it may be gone, refuse
+    // us, or want credentials we do not have).
+    if (!x11::openProbe(name))
         return "kestrin: cannot open display " + name;
     // Qt then opens the display that was checked, even when DISPLAY names another.
     qputenv("DISPLAY", QByteArray::fromStdString(name));
     if (platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", "xcb");
-#else
-    (void)displayName;
-#endif
     return std::nullopt;
 }
+
+} // namespace forms::qt

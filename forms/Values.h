@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/forms/Runtime.h"
+#include "forms/Types.h"
 
 namespace forms {
 

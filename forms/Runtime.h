@@ -1,27 +1,21 @@
 #pragma once
-// The forms runtime's process-wide services: message pump, waits, clocks, chance,
-// message boxes, the executable's folder and the end of the process. Everything
-// that touches time or chance goes through here, so tests can run in virtual time.
+// The forms runtime's process-wide services: the program's start, message pump, waits,
+// timers, clocks, chance, message boxes, the executable's folder and the end of the
+// process. Everything that touches time or chance goes through here, so tests can run in
+// virtual time.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
-#include "app/forms/Screen.h"
-#include "app/forms/Types.h"
+#include "forms/Screen.h"
+#include "forms/Types.h"
 
 namespace forms {
 
 class Form;
 class Menu;
-
-// Local date and time, to the second.
-struct DateTime {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    friend bool operator==(const DateTime &, const DateTime &) = default;
-};
 
 // Replaceable implementations. Empty members use the real platform; tests fill them in.
 struct Hooks {
@@ -34,15 +28,6 @@ struct Hooks {
     std::function<void(Form &form)> showModal;         // runs while a modal form is shown
     std::function<std::string()> appPath;              // the executable's folder
     std::function<ScreenView()> primaryScreen;         // the primary screen and its work area
-    // A shown window's move that also stacks it above all others (logical pixels);
-    // false leaves the move to Qt.
-    std::function<bool(HWND window, int x, int y)> moveAbove;
-    // Where the window system has a shown top-level window (logical pixels); nothing
-    // where none answers.
-    std::function<std::optional<PixelPoint>(HWND window)> windowSystemPlace;
-    // A shown top-level window's move asked of the window system itself (logical pixels);
-    // false where that is not available.
-    std::function<bool(HWND window, int x, int y)> moveNative;
     // Runs the action once, from the message pump, after ms milliseconds (a one-shot timer).
     std::function<void(std::uint32_t ms, std::function<void()> action)> after;
 };
@@ -51,6 +36,12 @@ struct Hooks {
 Hooks &hooks();
 // Back to the real platform for every hook.
 void resetHooks();
+
+// Starts the window system with the command line (its own options, such as the display,
+// are read there), runs `start`, which shows the first window, then handles events until
+// the program ends; returns the exit status. Prints a one-line message and returns 1 when
+// there is no display to show the program on.
+int Run(int argc, char **argv, const std::function<void()> &start);
 
 // Handles every pending event, each handler to its end, then returns.
 void DoEvents();
