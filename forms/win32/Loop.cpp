@@ -1,6 +1,7 @@
 // The Win32 body's message loop, one-shot timers, clocks, the executable's folder and the
 // primary screen.
 
+#include "forms/Form.h"
 #include "forms/win32/Native.h"
 
 #include <shellscalingapi.h>
@@ -246,13 +247,17 @@ int run(int, char **, const std::function<void()> &begin)
         return 1;
     }
     begin();
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (!NativeWindow::dialogKey(msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
+    // A start that showed no window leaves nothing to run, and nothing the user could end.
+    MSG msg{};
+    if (!NativeWindow::topLevelWindows().empty()) {
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            if (!NativeWindow::dialogKey(msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
         }
     }
+    DestroyDefaultInstances();
     return static_cast<int>(msg.wParam);
 }
 
