@@ -27,7 +27,7 @@ test=(
     desktop-file-utils appstream lintian man-db
     help2man dpkg-dev file
 )
-windows=(g++-mingw-w64-x86-64-posix wine wine64 googletest)
+windows=(g++-mingw-w64-x86-64-posix wine wine64 googletest locales)
 package=(help2man dpkg-dev file)
 install=(help2man dpkg-dev)
 
