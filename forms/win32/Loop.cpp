@@ -17,8 +17,10 @@ namespace {
 constexpr wchar_t kAppClass[] = L"KestrinApp";
 
 HINSTANCE g_instance = nullptr;
+ATOM g_windowClass = 0;
 ::HWND g_appWindow = nullptr;
 std::function<void()> g_screensChanged;
+double g_scale = 0; // the primary monitor's, asked for once per change of the screens
 std::map<UINT_PTR, std::function<void()>> g_timers;
 UINT_PTR g_nextTimer = 1;
 
@@ -61,10 +63,13 @@ bool registerClasses()
     // Double clicks arrive as plain presses: every press is a press.
     window.style = 0;
     window.lpfnWndProc = NativeWindow::procedure;
+    // Room for the window's NativeWindow, read without asking the system's server.
+    window.cbWndExtra = sizeof(NativeWindow *);
     window.hInstance = g_instance;
     window.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     window.lpszClassName = L"KestrinWindow";
-    return RegisterClassExW(&app) && RegisterClassExW(&window);
+    g_windowClass = RegisterClassExW(&window);
+    return RegisterClassExW(&app) && g_windowClass;
 }
 
 // Every message of the queue goes through here, so that Enter and Esc reach dialogs.
@@ -118,6 +123,8 @@ bool start()
 
 HINSTANCE instance() { return g_instance; }
 
+ATOM windowClass() { return g_windowClass; }
+
 ::HWND appWindow()
 {
     if (!start()) {
@@ -129,12 +136,17 @@ HINSTANCE instance() { return g_instance; }
 
 double scale()
 {
+    if (g_scale)
+        return g_scale;
     const HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
     UINT dpiX = USER_DEFAULT_SCREEN_DPI, dpiY = USER_DEFAULT_SCREEN_DPI;
-    if (GetDpiForMonitor(primary, MDT_EFFECTIVE_DPI, &dpiX, &dpiY) != S_OK)
-        return 1.0;
-    return static_cast<double>(dpiX) / USER_DEFAULT_SCREEN_DPI;
+    g_scale = GetDpiForMonitor(primary, MDT_EFFECTIVE_DPI, &dpiX, &dpiY) == S_OK
+                ? static_cast<double>(dpiX) / USER_DEFAULT_SCREEN_DPI
+                : 1.0;
+    return g_scale;
 }
+
+void scaleChanged() { g_scale = 0; }
 
 int toDevice(int logical) { return static_cast<int>(std::lround(logical * scale())); }
 int toLogical(int device) { return static_cast<int>(std::lround(device / scale())); }
@@ -159,6 +171,7 @@ COLORREF colorRef(Color color)
 
 void screensChanged()
 {
+    scaleChanged();
     if (g_screensChanged)
         g_screensChanged();
 }

@@ -26,12 +26,16 @@ std::string narrow(const std::wstring &utf16);
 // refuses to make a window (no desktop to show one on).
 bool start();
 HINSTANCE instance();
+// The class of the program's own windows.
+ATOM windowClass();
 // The hidden top-level window: owner of dialogs and menus, receiver of the system's
 // broadcasts and of the one-shot timers.
 ::HWND appWindow();
 
 // Device pixels per logical pixel: the primary monitor's scale (1 at 96 dots per inch).
 double scale();
+// The scale may have changed: asked for again when next needed.
+void scaleChanged();
 int toDevice(int logical);
 int toLogical(int device);
 RECT toDevice(const PixelRect &rect);
@@ -75,7 +79,6 @@ private:
 class DeviceCanvas : public body::Canvas {
 public:
     DeviceCanvas(HDC dc, double factor) : dc_(dc), factor_(factor) {}
-    ~DeviceCanvas() override;
     void fill(const PixelRect &rect, Color color) override;
     void frame(const PixelRect &rect, Color color) override;
     void drawImage(const body::Image &image, PixelPoint at) override;
@@ -93,7 +96,6 @@ private:
     double factor_;
     PixelPoint origin_;
     std::vector<int> savedStates_;
-    std::map<std::tuple<std::string, int, bool, bool, int>, HFONT> fonts_;
 };
 
 // What a window shows under its controls, kept between paints.
@@ -151,6 +153,8 @@ public:
 
     // The window procedure of every window of the program.
     static LRESULT CALLBACK procedure(::HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    // The NativeWindow of one of this process's native windows; nothing for one of another
+    // class (a button, a menu, a message box).
     static NativeWindow *from(::HWND hwnd);
     // The program's shown top-level windows, topmost first.
     static std::vector<NativeWindow *> topLevelWindows();
@@ -180,6 +184,7 @@ private:
     bool visible_ = false;
     MousePointer cursor_ = MousePointer::Default;
     std::vector<PixelRect> shape_;
+    double shapeScale_ = 0; // the scale the native outline was made at
     std::unique_ptr<PersistentSurface> surface_;
     HICON icon_ = nullptr;
     std::optional<Color> nativeBackground_;

@@ -201,12 +201,6 @@ HICON Bitmap::icon() const
     return icon;
 }
 
-DeviceCanvas::~DeviceCanvas()
-{
-    for (auto &entry : fonts_)
-        DeleteObject(entry.second);
-}
-
 RECT DeviceCanvas::device(const PixelRect &r) const
 {
     const int left = origin_.x + r.left, top = origin_.y + r.top;
@@ -232,13 +226,15 @@ void DeviceCanvas::frame(const PixelRect &rect, Color color)
 
 void DeviceCanvas::drawImage(const body::Image &image, PixelPoint at)
 {
+    const RECT r = device({at.x, at.y, image.width(), image.height()});
+    if (!RectVisible(dc_, &r))
+        return;
     const auto &bitmap = static_cast<const Bitmap &>(image);
     const HBITMAP scaled = bitmap.scaled(factor_);
     BITMAP size{};
     GetObjectW(scaled, sizeof size, &size);
     const HDC source = CreateCompatibleDC(dc_);
     const HGDIOBJ old = SelectObject(source, scaled);
-    const RECT r = device({at.x, at.y, image.width(), image.height()});
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     GdiAlphaBlend(dc_, r.left, r.top, size.bmWidth, size.bmHeight, source, 0, 0, size.bmWidth, size.bmHeight, blend);
     SelectObject(source, old);
@@ -247,11 +243,15 @@ void DeviceCanvas::drawImage(const body::Image &image, PixelPoint at)
 
 HFONT DeviceCanvas::font(const body::Font &f, bool japanese, int narrowTo)
 {
-    const auto key = std::make_tuple(f.family, f.pixelSize, f.bold, japanese, narrowTo);
-    if (const auto found = fonts_.find(key); found != fonts_.end())
+    // Made once for the process: a program shows a handful of fonts, and making one (finding
+    // a face with the glyphs) costs more than the paint that asks for it.
+    static std::map<std::tuple<std::string, int, bool, bool, int>, HFONT> made;
+    const int height = win32::device(f.pixelSize, factor_);
+    const auto key = std::make_tuple(f.family, height, f.bold, japanese, narrowTo);
+    if (const auto found = made.find(key); found != made.end())
         return found->second;
     LOGFONTW spec{};
-    spec.lfHeight = -win32::device(f.pixelSize, factor_);
+    spec.lfHeight = -height;
     spec.lfWidth = narrowTo;
     spec.lfWeight = f.bold ? FW_BOLD : FW_NORMAL;
     // Asking for the Japanese character set gets a face with its glyphs wherever the
@@ -260,17 +260,17 @@ HFONT DeviceCanvas::font(const body::Font &f, bool japanese, int narrowTo)
     spec.lfQuality = DEFAULT_QUALITY;
     const std::wstring face = widen(f.family).substr(0, LF_FACESIZE - 1);
     std::copy(face.begin(), face.end(), spec.lfFaceName);
-    const HFONT made = CreateFontIndirectW(&spec);
-    fonts_.emplace(key, made);
-    return made;
+    return made.emplace(key, CreateFontIndirectW(&spec)).first->second;
 }
 
 void DeviceCanvas::drawText(const PixelRect &box, const std::string &text, const body::Font &f, Color color,
                             body::TextAlign align)
 {
+    const RECT r = device(box);
+    if (!RectVisible(dc_, &r))
+        return;
     const std::wstring wide = widen(text);
     const bool japanese = !isAscii(text);
-    const RECT r = device(box);
     const int boxWidth = r.right - r.left;
     SelectObject(dc_, font(f, japanese, 0));
     SIZE extent{};

@@ -17,8 +17,6 @@ namespace forms::win32 {
 
 namespace {
 
-constexpr wchar_t kSelf[] = L"Kestrin.Window";
-
 NativeWindow *g_armed = nullptr; // the control a left press went to, until its release
 std::optional<Press> g_lastPress;
 
@@ -95,7 +93,8 @@ NativeWindow::~NativeWindow()
     for (NativeWindow *child : children_)
         child->container_ = nullptr;
     if (hwnd_) {
-        RemovePropW(hwnd_, kSelf);
+        // Messages sent while it goes find no window any more.
+        SetWindowLongPtrW(hwnd_, 0, 0);
         DestroyWindow(hwnd_);
     }
     if (icon_)
@@ -152,14 +151,19 @@ void NativeWindow::createButton(const std::string &caption, std::function<void()
     parent.buttons_.emplace(hwnd_, std::move(pressed));
 }
 
-NativeWindow *NativeWindow::from(::HWND hwnd) { return static_cast<NativeWindow *>(GetPropW(hwnd, kSelf)); }
+NativeWindow *NativeWindow::from(::HWND hwnd)
+{
+    if (static_cast<ATOM>(GetClassLongPtrW(hwnd, GCW_ATOM)) != windowClass())
+        return nullptr;
+    return reinterpret_cast<NativeWindow *>(GetWindowLongPtrW(hwnd, 0));
+}
 
 std::vector<NativeWindow *> NativeWindow::topLevelWindows()
 {
     std::vector<NativeWindow *> found;
     EnumWindows(
         [](::HWND hwnd, LPARAM list) {
-            // Another copy's windows carry the property too, pointing into that copy.
+            // Another copy's windows are of the same class, pointing into that copy.
             DWORD process = 0;
             GetWindowThreadProcessId(hwnd, &process);
             NativeWindow *window = process == GetCurrentProcessId() ? from(hwnd) : nullptr;
@@ -225,7 +229,7 @@ void NativeWindow::place()
     SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
     placing_ = false;
     // The outline is in device pixels: it follows the scale.
-    if (!shape_.empty())
+    if (!shape_.empty() && shapeScale_ != scale())
         setShape(shape_);
 }
 
@@ -263,7 +267,8 @@ void NativeWindow::setShape(const std::vector<PixelRect> &rects)
         SetWindowRgn(hwnd_, nullptr, TRUE);
         return;
     }
-    const HRGN outline = region(rects, scale(), {});
+    shapeScale_ = scale();
+    const HRGN outline = region(rects, shapeScale_, {});
     // The window owns the region once it has taken it.
     if (!SetWindowRgn(hwnd_, outline, TRUE))
         DeleteObject(outline);
@@ -417,14 +422,18 @@ void NativeWindow::paintNow()
         RECT client{};
         GetClientRect(hwnd_, &client);
         // Drawn off screen, then copied at once: no flicker of the background under labels.
+        // Only the part to be painted: a moving plate uncovers a few pixels of the strip.
         const HDC dc = CreateCompatibleDC(screen);
         const HBITMAP buffer = CreateCompatibleBitmap(screen, std::max(1L, client.right), std::max(1L, client.bottom));
         const HGDIOBJ old = SelectObject(dc, buffer);
+        const RECT &part = ps.rcPaint;
+        IntersectClipRect(dc, part.left, part.top, part.right, part.bottom);
         {
             DeviceCanvas canvas(dc, scale());
             paintTree(canvas, false);
         }
-        BitBlt(screen, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
+        BitBlt(screen, part.left, part.top, part.right - part.left, part.bottom - part.top, dc, part.left, part.top,
+               SRCCOPY);
         SelectObject(dc, old);
         DeleteObject(buffer);
         DeleteDC(dc);
@@ -476,9 +485,9 @@ LRESULT CALLBACK NativeWindow::procedure(::HWND hwnd, UINT message, WPARAM wPara
     if (message == WM_NCCREATE) {
         auto *window = static_cast<NativeWindow *>(reinterpret_cast<CREATESTRUCTW *>(lParam)->lpCreateParams);
         window->hwnd_ = hwnd;
-        SetPropW(hwnd, kSelf, window);
+        SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(window));
     }
-    NativeWindow *window = from(hwnd);
+    auto *window = reinterpret_cast<NativeWindow *>(GetWindowLongPtrW(hwnd, 0));
     return window ? window->handle(message, wParam, lParam) : DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
@@ -545,6 +554,7 @@ LRESULT NativeWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
             PostMessageW(hwnd_, WM_SYSCOMMAND, SC_RESTORE, 0);
         break;
     case WM_DPICHANGED:
+        scaleChanged();
         place();
         InvalidateRect(hwnd_, nullptr, FALSE);
         return 0;
