@@ -1,12 +1,18 @@
 # Set-up, build, run and test on Debian 12. `make run` plays, `make test` runs every test,
-# `make package` makes the Debian package, `make install` installs from source.
+# `make package` makes the Debian package, `make install` installs from source, `make
+# windows` cross-compiles the Windows program.
 BUILD ?= build
+WIN_BUILD ?= build-win
 PKG_BUILD ?= build-pkg
 INSTALL_BUILD ?= build-install
 PREFIX ?= /usr/local
 DESTDIR ?=
 CMAKE_FLAGS ?=
 CTEST_FLAGS ?=
+WIN_CMAKE_FLAGS ?= -DKESTRIN_WERROR=ON
+# `make test` also builds the Windows program and tests it under Wine; WIN_TESTS=no leaves
+# that out (the sanitizer pass: mingw has no sanitizers).
+WIN_TESTS ?= yes
 # Which package groups tools/install-deps.sh installs; each target names its own.
 DEPS = run
 
@@ -18,15 +24,18 @@ RELEASE_FLAGS = -DCMAKE_BUILD_TYPE=Release -DKESTRIN_INSTALLED=ON -DKESTRIN_SANI
 	-DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
 	-DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
 
-.PHONY: run test skipped build configure deps bench package install uninstall clean
+.PHONY: run test skipped build configure deps bench package install uninstall clean windows
 
 run: build
 	@$(BUILD)/kestrin
 
 test: DEPS = test
-test: build
+test: build $(if $(filter yes,$(WIN_TESTS)),windows)
 	@status=0; ctest --test-dir $(BUILD) --output-on-failure $(CTEST_FLAGS) || status=$$?; \
-		$(MAKE) --no-print-directory skipped; exit $$status
+		$(MAKE) --no-print-directory skipped; \
+		$(if $(filter yes,$(WIN_TESTS)),ctest --test-dir $(WIN_BUILD) --output-on-failure $(CTEST_FLAGS) || status=$$?; \
+		$(MAKE) --no-print-directory skipped BUILD=$(WIN_BUILD);) \
+		exit $$status
 
 # What the last ctest run skipped and why. ctest gives no reasons; the tests' output, in its
 # log, does: "SKIP: why" (a recording, whose checks are skipped with it; the package's checks),
@@ -55,6 +64,12 @@ configure: deps
 
 deps:
 	@tools/install-deps.sh $(DEPS)
+
+# The Windows program, $(WIN_BUILD)/kestrin.exe, and its tests, cross-compiled with mingw-w64.
+windows: DEPS = windows
+windows: deps
+	cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake $(WIN_CMAKE_FLAGS)
+	cmake --build $(WIN_BUILD) --parallel
 
 # The Debian package, in $(PKG_BUILD)/kestrin_VERSION_ARCH.deb; the program goes to /usr/games.
 package: DEPS = package
@@ -86,4 +101,4 @@ icon-cache:
 		gtk-update-icon-cache -q -t -f "$(PREFIX)/share/icons/hicolor" || true; fi
 
 clean:
-	rm -rf $(BUILD) $(PKG_BUILD) $(INSTALL_BUILD)
+	rm -rf $(BUILD) $(PKG_BUILD) $(INSTALL_BUILD) $(WIN_BUILD)

@@ -9,6 +9,8 @@
 #   package  run, plus what makes the Debian package (make package)
 #   install  run, plus what installing from source needs: the manual page and the release
 #            build's flags (make install)
+#   windows  the cross compiler for Windows, GoogleTest's sources to build with it, and
+#            Wine to run the result (make windows); test includes it
 set -euo pipefail
 
 run=(
@@ -25,6 +27,7 @@ test=(
     desktop-file-utils appstream lintian man-db
     help2man dpkg-dev file
 )
+windows=(g++-mingw-w64-x86-64-posix wine wine64 googletest locales)
 package=(help2man dpkg-dev file)
 install=(help2man dpkg-dev)
 
@@ -32,10 +35,11 @@ packages=("${run[@]}")
 for group in "${@:-run}"; do
     case $group in
         run) ;;
-        test) packages+=("${test[@]}") ;;
+        test) packages+=("${test[@]}" "${windows[@]}") ;;
+        windows) packages+=("${windows[@]}") ;;
         package) packages+=("${package[@]}") ;;
         install) packages+=("${install[@]}") ;;
-        *) echo "install-deps: unknown group '$group' (run, test, package or install)" >&2; exit 2 ;;
+        *) echo "install-deps: unknown group '$group' (run, test, windows, package or install)" >&2; exit 2 ;;
     esac
 done
 

@@ -47,3 +47,9 @@ private:
 
 // Sets a variable in this process's environment, which its children inherit.
 void setEnvironment(const std::string &name, const std::string &value);
+
+// For a child itself: the files it writes may grow no larger than bytes, and a write beyond
+// that fails. False where the system has no such limit.
+bool limitFileSize(std::uint64_t bytes);
+// For a child itself: ends the process at once, as a crash would; nothing is cleaned up.
+[[noreturn]] void dieAtOnce();

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "forms/Form.h"
+#include "forms/Language.h"
 #include "forms/Runtime.h"
 #include "tests/support/ChildProcess.h"
 
@@ -20,7 +21,8 @@ int main(int argc, char **argv)
             setEnvironment(name, bodySetting.substr(equals + 1));
     }
     // The tests read the game's own Japanese texts, whatever the machine's language; the
-    // programs they start inherit it.
+    // programs they start inherit the locale that asks for them.
+    forms::UseLanguage(forms::kSourceLanguage);
     setEnvironment("LC_ALL", "ja_JP.UTF-8");
     ::testing::InitGoogleTest(&argc, argv);
     // Death tests re-run this binary instead of forking a process that holds the window

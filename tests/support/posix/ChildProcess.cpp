@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -109,3 +110,17 @@ bool ChildProcess::readSome(int timeoutMs)
 }
 
 void setEnvironment(const std::string &name, const std::string &value) { ::setenv(name.c_str(), value.c_str(), 1); }
+
+bool limitFileSize(std::uint64_t bytes)
+{
+    // Writes beyond the limit fail rather than the process ending on SIGXFSZ.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{rlim_t(bytes), rlim_t(bytes)};
+    return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+void dieAtOnce()
+{
+    std::raise(SIGKILL);
+    std::abort();
+}
