@@ -77,6 +77,19 @@ void dispatch(const MSG &msg)
     DispatchMessageW(&msg);
 }
 
+bool anyWindowShown()
+{
+    bool shown = false;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](::HWND hwnd, LPARAM found) {
+            *reinterpret_cast<bool *>(found) |= IsWindowVisible(hwnd) != FALSE;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&shown));
+    return shown;
+}
+
 } // namespace
 
 std::wstring widen(const std::string &utf8)
@@ -246,6 +259,9 @@ int run(int, char **, const std::function<void()> &begin)
         return 1;
     }
     begin();
+    // A start that showed no window leaves nothing to run, and nothing the user could end.
+    if (!anyWindowShown())
+        return 0;
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (!NativeWindow::dialogKey(msg)) {
