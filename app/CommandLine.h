@@ -12,5 +12,6 @@ struct CommandLine {
 
 // What the arguments (without the program name) ask for. Nothing is acted on here, so a
 // mistake anywhere on the line refuses the whole line. --help wins over --version, which
-// wins over --scores. The window system's options, -platform and -display, are left to it.
-CommandLine parseCommandLine(const std::vector<std::string> &args);
+// wins over --scores. The window system's own options (their names without the dash, each
+// taking a value) are left to it.
+CommandLine parseCommandLine(const std::vector<std::string> &args, const std::vector<std::string> &windowSystemOptions);

@@ -1,8 +1,6 @@
 // Kestrin: clay-pigeon shooting on a strip along the bottom of the desktop.
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -16,51 +14,68 @@
 
 namespace {
 
-void printUsage()
+using forms::OutputStream;
+
+// Option lines line up their explanations in one column.
+std::string optionLine(const std::string &option, const std::string &help)
 {
-    std::fputs("Usage: kestrin [OPTION]...\n"
-               "Clay-pigeon shooting on a strip along the bottom of the desktop.\n"
-               "Press the title to start a game of 25 plates, click the panel to throw a plate,\n"
-               "press the plate to hit it. A right press on the strip opens the menu.\n"
-               "\n"
-               "  --scores        print the five best games and exit\n"
-               "  --version       print the version and exit\n"
-               "  -h, --help      print this help and exit\n"
-               "  -platform NAME  use Qt's platform plugin NAME (the default is xcb)\n"
-               "  -display NAME   show the game on the X display NAME instead of $DISPLAY\n",
-               stdout);
+    constexpr std::size_t kOptionWidth = 16;
+    return "  " + option + std::string(kOptionWidth - std::min(option.size(), kOptionWidth - 2), ' ') + help + "\n";
 }
 
-void printVersion()
+std::string usage()
 {
-    std::printf("kestrin %s\n"
-                "Copyright (c) 2026 the Kestrin developers.\n"
-                "Released under the MIT licence.\n",
-                KESTRIN_VERSION);
+    std::string text = "Usage: kestrin [OPTION]...\n"
+                       "Clay-pigeon shooting on a strip along the bottom of the desktop.\n"
+                       "Press the title to start a game of 25 plates, click the panel to throw a plate,\n"
+                       "press the plate to hit it. A right press on the strip opens the menu.\n"
+                       "\n" +
+                       optionLine("--scores", "print the five best games and exit") +
+                       optionLine("--version", "print the version and exit") +
+                       optionLine("-h, --help", "print this help and exit");
+    for (const forms::CommandLineOption &option : forms::WindowSystemOptions())
+        text += optionLine("-" + option.name + " " + option.value, option.help);
+    return text;
 }
 
-// Output is buffered, so a full disk or a closed pipe shows only when it is flushed: a
-// command whose output was lost must not report success.
-int finishOutput(int status)
+std::string version()
 {
-    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
-        return status;
-    std::fprintf(stderr, "kestrin: cannot write the output: %s\n", std::strerror(errno));
-    return 1;
+    return std::string("kestrin ") + KESTRIN_VERSION +
+           "\n"
+           "Copyright (c) 2026 the Kestrin developers.\n"
+           "Released under the MIT licence.\n";
+}
+
+// A command whose output was lost (a full disk, a closed pipe) must not report success.
+int print(const std::string &text, int status)
+{
+    if (const auto trouble = forms::Print(OutputStream::Output, text)) {
+        forms::Print(OutputStream::Error, "kestrin: cannot write the output: " + *trouble + "\n");
+        return 1;
+    }
+    return status;
 }
 
 // The high-score table as the menu shows it, one line each, from the game's score file;
 // a table that exists but cannot be read is reported after the lines, with exit status 1.
 int printScores()
 {
+    std::string lines;
     for (const std::string &line : modSubroutine::HiScoreLines())
-        std::printf("%s\n", line.c_str());
-    if (const auto trouble = modSubroutine::ScoreFileTrouble()) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "kestrin: %s\n", trouble->c_str());
-        return 1;
-    }
-    return 0;
+        lines += line + "\n";
+    const auto trouble = modSubroutine::ScoreFileTrouble();
+    const int status = print(lines, trouble ? 1 : 0);
+    if (trouble)
+        forms::Print(OutputStream::Error, "kestrin: " + *trouble + "\n");
+    return status;
+}
+
+std::vector<std::string> windowSystemOptionNames()
+{
+    std::vector<std::string> names;
+    for (const forms::CommandLineOption &option : forms::WindowSystemOptions())
+        names.push_back(option.name);
+    return names;
 }
 
 } // namespace
@@ -68,19 +83,18 @@ int printScores()
 int main(int argc, char **argv)
 {
     startupTrace::mark("main");
-    const CommandLine line = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    const CommandLine line =
+        parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), windowSystemOptionNames());
     switch (line.action) {
     case CommandLine::Action::Refuse:
-        std::fprintf(stderr, "kestrin: %s (try --help)\n", line.error.c_str());
+        forms::Print(OutputStream::Error, "kestrin: " + line.error + " (try --help)\n");
         return 2;
     case CommandLine::Action::Help:
-        printUsage();
-        return finishOutput(0);
+        return print(usage(), 0);
     case CommandLine::Action::Version:
-        printVersion();
-        return finishOutput(0);
+        return print(version(), 0);
     case CommandLine::Action::Scores:
-        return finishOutput(printScores());
+        return printScores();
     case CommandLine::Action::Play:
         break;
     }

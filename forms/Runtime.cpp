@@ -50,6 +50,10 @@ void resetHooks() { g_hooks = Hooks{}; }
 
 int Run(int argc, char **argv, const std::function<void()> &start) { return body::run(argc, argv, start); }
 
+std::vector<CommandLineOption> WindowSystemOptions() { return body::windowSystemOptions(); }
+
+std::optional<std::string> Print(OutputStream stream, const std::string &text) { return body::print(stream, text); }
+
 void DoEvents()
 {
     if (g_hooks.doEvents)

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "forms/Screen.h"
 #include "forms/Types.h"
@@ -42,6 +44,11 @@ void resetHooks();
 // the program ends; returns the exit status. Prints a one-line message and returns 1 when
 // there is no display to show the program on.
 int Run(int argc, char **argv, const std::function<void()> &start);
+
+// The window system's own options, which it reads from the command line itself.
+std::vector<CommandLineOption> WindowSystemOptions();
+// Writes UTF-8 text where the command line's output goes; returns why it could not.
+std::optional<std::string> Print(OutputStream stream, const std::string &text);
 
 // Handles every pending event, each handler to its end, then returns.
 void DoEvents();

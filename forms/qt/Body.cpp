@@ -19,8 +19,10 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -306,6 +308,23 @@ void pressAt(PixelPoint screen, std::int16_t button)
                                                         Qt::NoModifier));
     QCoreApplication::postEvent(native, new QMouseEvent(QEvent::MouseButtonRelease, local, global, pressed,
                                                         Qt::NoButton, Qt::NoModifier));
+}
+
+std::vector<CommandLineOption> windowSystemOptions()
+{
+    return {
+        {"platform", "NAME", "use Qt's platform plugin NAME (the default is xcb)"},
+        {"display", "NAME", "show the game on the X display NAME instead of $DISPLAY"},
+    };
+}
+
+std::optional<std::string> print(OutputStream stream, const std::string &text)
+{
+    // Written at once: a full disk or a closed pipe shows only when the buffer is flushed.
+    std::FILE *file = stream == OutputStream::Output ? stdout : stderr;
+    if (std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0)
+        return std::nullopt;
+    return std::strerror(errno);
 }
 
 int run(int argc, char **argv, const std::function<void()> &start)

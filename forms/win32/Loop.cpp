@@ -5,6 +5,7 @@
 #include "forms/win32/Native.h"
 
 #include <shellscalingapi.h>
+#include <timeapi.h>
 
 #include <cmath>
 #include <cstdio>
@@ -113,6 +114,10 @@ bool start()
     g_instance = GetModuleHandleW(nullptr);
     // The program's manifest asks for this; test programs have none.
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    scaleChanged(); // a scale asked for before was the one an unaware program sees
+    // Waits are in milliseconds: Windows' default timer tick of 15.6 ms would stretch every
+    // 40 ms frame of a burst to 46.8.
+    timeBeginPeriod(1);
     if (!registerClasses())
         return false;
     // Not a message-only window: those hear no broadcasts (display, work area, session end).

@@ -250,17 +250,17 @@ HFONT DeviceCanvas::font(const body::Font &f, bool japanese, int narrowTo)
     const auto key = std::make_tuple(f.family, height, f.bold, japanese, narrowTo);
     if (const auto found = made.find(key); found != made.end())
         return found->second;
-    LOGFONTW spec{};
-    spec.lfHeight = -height;
-    spec.lfWidth = narrowTo;
-    spec.lfWeight = f.bold ? FW_BOLD : FW_NORMAL;
+    LOGFONTW wanted{};
+    wanted.lfHeight = -height;
+    wanted.lfWidth = narrowTo;
+    wanted.lfWeight = f.bold ? FW_BOLD : FW_NORMAL;
     // Asking for the Japanese character set gets a face with its glyphs wherever the
     // named one lacks them, whatever the system's locale.
-    spec.lfCharSet = japanese ? SHIFTJIS_CHARSET : DEFAULT_CHARSET;
-    spec.lfQuality = DEFAULT_QUALITY;
+    wanted.lfCharSet = japanese ? SHIFTJIS_CHARSET : DEFAULT_CHARSET;
+    wanted.lfQuality = DEFAULT_QUALITY;
     const std::wstring face = widen(f.family).substr(0, LF_FACESIZE - 1);
-    std::copy(face.begin(), face.end(), spec.lfFaceName);
-    return made.emplace(key, CreateFontIndirectW(&spec)).first->second;
+    std::copy(face.begin(), face.end(), wanted.lfFaceName);
+    return made.emplace(key, CreateFontIndirectW(&wanted)).first->second;
 }
 
 void DeviceCanvas::drawText(const PixelRect &box, const std::string &text, const body::Font &f, Color color,

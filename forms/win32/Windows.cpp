@@ -557,6 +557,9 @@ LRESULT NativeWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
         scaleChanged();
         place();
         InvalidateRect(hwnd_, nullptr, FALSE);
+        // Shown windows hear of a new scale; the hidden one that watches the screen may not.
+        if (style_ == FormStyle::Strip)
+            screensChanged();
         return 0;
     default: break;
     }
