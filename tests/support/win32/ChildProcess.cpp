@@ -7,7 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cwctype>
+#include <filesystem>
 #include <utility>
 
 namespace {
@@ -15,13 +15,7 @@ namespace {
 // What TerminateProcess leaves as the exit code of a child that kill() ended.
 constexpr UINT kKilled = 0xDEAD;
 
-std::wstring wide(const std::string &text)
-{
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring out(std::size_t(std::max(size, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), out.data(), size);
-    return out;
-}
+std::wstring wide(const std::string &utf8) { return std::filesystem::path(std::u8string(utf8.begin(), utf8.end())); }
 
 // One argument as the C runtime splits a command line: quoted when it has to be, its
 // backslashes doubled only before a quote.
@@ -44,12 +38,6 @@ std::wstring quoted(const std::wstring &arg)
     return out + L'"';
 }
 
-bool sameName(std::wstring_view a, std::wstring_view b)
-{
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](wchar_t x, wchar_t y) { return std::towupper(x) == std::towupper(y); });
-}
-
 // This process's environment with the changes, as the child gets it: NAME=VALUE strings,
 // each ended by a null, the block by another. Names are compared without case.
 std::wstring environmentFor(const ChildSetUp &setUp)
@@ -60,8 +48,11 @@ std::wstring environmentFor(const ChildSetUp &setUp)
         const std::wstring_view variable(entry);
         // Entries such as "=C:=C:\..." keep each drive's folder: their name starts after the '='.
         const std::wstring_view name = variable.substr(0, variable.find(L'=', 1));
-        const bool changed = std::any_of(setUp.environment.begin(), setUp.environment.end(),
-                                         [&](const auto &change) { return sameName(wide(change.first), name); });
+        const bool changed = std::any_of(setUp.environment.begin(), setUp.environment.end(), [&](const auto &change) {
+            const std::wstring changedName = wide(change.first);
+            return CompareStringOrdinal(changedName.data(), int(changedName.size()), name.data(), int(name.size()), TRUE)
+                == CSTR_EQUAL;
+        });
         if (!changed)
             block.append(variable).push_back(L'\0');
     }
@@ -69,29 +60,20 @@ std::wstring environmentFor(const ChildSetUp &setUp)
     for (const auto &[name, value] : setUp.environment)
         if (value)
             block.append(wide(name + '=' + *value)).push_back(L'\0');
-    block.push_back(L'\0');
-    return block;
+    return block + L'\0';
 }
 
-// A file that the child inherits as a standard handle.
-HANDLE inheritableFile(const std::string &path)
+// A standard handle for the child: a file it writes, or a copy of one of this process's.
+HANDLE inheritable(const std::string &file, DWORD standard)
 {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    return CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-HANDLE inheritableCopy(HANDLE handle)
-{
-    HANDLE copy = INVALID_HANDLE_VALUE;
-    DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, TRUE, DUPLICATE_SAME_ACCESS);
+    if (!file.empty())
+        return CreateFileW(wide(file).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE copy = nullptr;
+    DuplicateHandle(GetCurrentProcess(), GetStdHandle(standard), GetCurrentProcess(), &copy, 0, TRUE,
+                    DUPLICATE_SAME_ACCESS);
     return copy;
-}
-
-void closeIfOpen(HANDLE handle)
-{
-    if (handle && handle != INVALID_HANDLE_VALUE)
-        CloseHandle(handle);
 }
 
 HANDLE asHandle(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
@@ -106,13 +88,12 @@ ChildProcess::ChildProcess(const std::string &program, const std::vector<std::st
         return;
     // Only the child's end is inherited; this one is ours alone.
     SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    m_output = reinterpret_cast<std::intptr_t>(read);
     STARTUPINFOW start{};
     start.cb = sizeof start;
     start.dwFlags = STARTF_USESTDHANDLES;
-    start.hStdInput = inheritableCopy(GetStdHandle(STD_INPUT_HANDLE));
-    start.hStdOutput = setUp.outputFile.empty() ? write : inheritableFile(setUp.outputFile);
-    start.hStdError = setUp.errorFile.empty() ? inheritableCopy(GetStdHandle(STD_ERROR_HANDLE))
-                                              : inheritableFile(setUp.errorFile);
+    start.hStdOutput = setUp.outputFile.empty() ? write : inheritable(setUp.outputFile, STD_OUTPUT_HANDLE);
+    start.hStdError = inheritable(setUp.errorFile, STD_ERROR_HANDLE);
     std::wstring line = quoted(wide(program));
     for (const std::string &arg : args)
         line += L' ' + quoted(wide(arg));
@@ -124,19 +105,18 @@ ChildProcess::ChildProcess(const std::string &program, const std::vector<std::st
         m_process = reinterpret_cast<std::intptr_t>(started.hProcess);
     }
     // The child holds its own copies: the pipe ends when the child's ends.
-    closeIfOpen(start.hStdInput);
-    closeIfOpen(start.hStdError);
-    if (start.hStdOutput != write)
-        closeIfOpen(start.hStdOutput);
-    closeIfOpen(write);
-    m_output = reinterpret_cast<std::intptr_t>(read);
+    for (HANDLE handle : {start.hStdOutput, start.hStdError})
+        if (handle != write && handle != INVALID_HANDLE_VALUE && handle)
+            CloseHandle(handle);
+    CloseHandle(write);
 }
 
 ChildProcess::~ChildProcess()
 {
     kill();
     finish();
-    closeIfOpen(asHandle(m_output));
+    if (m_output != -1)
+        CloseHandle(asHandle(m_output));
 }
 
 bool ChildProcess::waitForOutput(int timeoutMs) { return !m_read.empty() || readSome(timeoutMs); }
@@ -167,14 +147,13 @@ bool ChildProcess::readSome(int timeoutMs)
     // A pipe cannot be waited on: it is looked at every millisecond until the time is up.
     const HANDLE output = asHandle(m_output);
     const ULONGLONG end = GetTickCount64() + ULONGLONG(std::max(timeoutMs, 0));
-    DWORD available = 0;
+    DWORD available = 0, got = 0;
     while (PeekNamedPipe(output, nullptr, 0, nullptr, &available, nullptr) && available == 0) {
         if (timeoutMs >= 0 && GetTickCount64() >= end)
             return false;
         Sleep(1);
     }
     char buffer[4096];
-    DWORD got = 0;
     if (!ReadFile(output, buffer, sizeof buffer, &got, nullptr))
         return false;
     m_read.append(buffer, got);
