@@ -21,7 +21,7 @@ run=(
 test=(
     xvfb xauth xdotool x11-utils x11-apps x11-xserver-utils imagemagick openbox wmctrl
     clang libclang-rt-14-dev
-    python3 python3-pil python3-xlib
+    python3 python3-pil python3-xlib python3-pyatspi dbus-daemon
     weston sway xwayland grim
     desktop-file-utils appstream lintian man-db
     help2man dpkg-dev file

@@ -28,10 +28,10 @@ import io
 import json
 import os
 import pwd
+import re
 import shutil
 import subprocess
 import tempfile
-import time
 from pathlib import Path
 from typing import Callable, NamedTuple
 
@@ -59,8 +59,6 @@ class Session(e2e.Session):
         self.runtime = Path(tempfile.mkdtemp(prefix="kestrin-wl-"))
         self.screenshot_command = None
 
-    # --- compositors --------------------------------------------------------------------
-
     def start_weston(self, width, height, params):
         """weston's desktop shell with its panel at the top, the bottom or none."""
         e2e.require("weston", "Xwayland", "weston-screenshooter", skip=True)
@@ -74,10 +72,10 @@ class Session(e2e.Session):
         self._spawn(["weston", f"--config={config}", "--backend=headless-backend.so", "--use-pixman",
                      "--xwayland", "--debug", "--logger-scopes=log,xwm-wm-x11", f"--socket={self.wayland}",
                      f"--width={width}", f"--height={height}"], log)
-        found = e2e.wait_until(lambda: _after(log.read_text(errors="replace"), "listening on display "), 10)
+        found = e2e.wait_until(lambda: re.search(r"listening on display (\S+)", log.read_text(errors="replace")), 10)
         if not found:
             raise e2e.Skip("weston did not start an X server: " + _tail(log))
-        self.display = found.split()[0]
+        self.display = found[1]
         self.screenshot_command = ["weston-screenshooter"]
 
     def start_sway(self, width, height, params):
@@ -172,10 +170,8 @@ class Session(e2e.Session):
         for name in ("DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY", "QT_QPA_PLATFORM"):
             env.pop(name, None)
         # A session of its own, so close() can end the compositor with every child it started.
-        process = subprocess.Popen(command, env=env, cwd=self.runtime, stdout=open(log, "wb"),
-                                   stderr=subprocess.STDOUT, start_new_session=True)
-        self._processes.append(process)
-        return process
+        self._processes.append(subprocess.Popen(command, env=env, cwd=self.runtime, stdout=open(log, "wb"),
+                                                stderr=subprocess.STDOUT, start_new_session=True))
 
     def program_env(self):
         """As a Wayland session's launcher would start the program: both displays set."""
@@ -249,11 +245,6 @@ def _unprivileged_user():
         raise e2e.Skip("no 'nobody' user to run the compositor as (it refuses to run as root)")
 
 
-def _after(text, marker):
-    index = text.find(marker)
-    return text[index + len(marker):].strip() if index >= 0 else ""
-
-
 def _tail(path, chars=400):
     try:
         return path.read_text(errors="replace")[-chars:].strip()
@@ -264,17 +255,24 @@ def _tail(path, chars=400):
 def x_work_area(session):
     """The work area XWayland's clients are told of: _NET_WORKAREA's first desktop, or the
     whole screen where the compositor publishes none."""
-    values = session.xprop_root("_NET_WORKAREA").partition("=")[2].replace(",", " ").split()
+    values = e2e.xprop_values(session.xprop_root("_NET_WORKAREA"))
     return [int(v) for v in values[:4]] if len(values) >= 4 else session.geometry(session.root_id())
+
+
+def right_press(session, program):
+    """Presses the right button on the strip; the number of the program's visible windows
+    once its menu shows, or after 3 s."""
+    x, y, w, h = session.facts["strip"]
+    session.xdotool("mousemove", x + 100, y + h // 2, "click", 3)
+    e2e.wait_until(lambda: len(session.visible_windows(program.pid)) >= 2, 3)
+    return len(session.visible_windows(program.pid))
 
 
 def _sway_while_shown(session, program):
     """How sway holds the strip, and where it puts the version dialog (from the menu's
     second item from the bottom; Escape closes it)."""
     session.fact("sway_holds_strip_as", _sway_strip_node(session))
-    x, y, w, h = session.facts["strip"]
-    session.xdotool("mousemove", str(x + 100), str(y + h // 2), "click", "3")
-    time.sleep(0.5)
+    right_press(session, program)
     session.xdotool("key", "Up", "Up", "Return")
     dialogs = e2e.wait_until(lambda: [v for v in session.visible_windows(program.pid) if "_DIALOG"
                                       in session.xprop(v, "_NET_WM_WINDOW_TYPE")], 3)
@@ -338,13 +336,7 @@ def record(session, params):
     if not compositor.input_works:
         session.end_program(program)
         return
-    x, y, w, h = session.facts["strip"]
-    session.xdotool("mousemove", str(x + 100), str(y + h // 2), "click", "3")
-
-    def menu_shown():
-        count = len(session.visible_windows(program.pid))
-        return count if count >= 2 else None
-    session.fact("windows_after_right_press", e2e.wait_until(menu_shown, 3) or len(session.visible_windows(program.pid)))
+    session.fact("windows_after_right_press", right_press(session, program))
     # Up from no item selects the menu's last one, Exit.
     session.xdotool("key", "Up", "Return")
     try:
@@ -413,6 +405,5 @@ class Checks(e2e.FactsCase):
         strip = self.image("strip")
         x, y, w, h = self.fact("strip")
         shown = output.crop((x, y, x + w, y + h))
-        same = sum(1 for a, b in zip(shown.getdata(), strip.getdata())
-                   if all(abs(p - q) <= 4 for p, q in zip(a, b)))
+        same = sum(1 for a, b in zip(shown.getdata(), strip.getdata()) if e2e.near(a, b))
         return same / (w * h)

@@ -11,15 +11,14 @@ and a `Checks` class (a `FactsCase`) whose test methods judge those facts. CTest
 Exit status 77 means skipped: the recording could not start an X server here, so no check
 can be judged. Programs named in KESTRIN_E2E_HIDE (separated by spaces) count as not
 installed, so that a run can show what a machine without them does.
-
-A scenario that runs on a display other than a private Xvfb names its own Session class
-(a subclass of this module's) as its module's SESSION.
 """
 
 import importlib
 import importlib.util
 import json
 import os
+import re
+import select
 import shutil
 import signal
 import subprocess
@@ -63,8 +62,6 @@ class Session:
         if importlib.util.find_spec("PIL") is None:
             raise RuntimeError("Pillow is needed (Debian: python3-pil, see tools/install-deps.sh)")
 
-    # --- servers ------------------------------------------------------------------------
-
     def start_server(self, width, height, tries=3):
         """Starts Xvfb on a free display it picks itself; raises Skip when it cannot."""
         complaint = ""
@@ -77,8 +74,9 @@ class Session:
                  "-noreset", "-nolisten", "tcp"],
                 pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
             os.close(write_end)
-            number = _read_line(read_end, timeout=10)
-            os.close(read_end)
+            with os.fdopen(read_end) as pipe:
+                # Xvfb writes the number once it listens; the pipe closes when it fails.
+                number = pipe.readline().strip() if select.select([pipe], [], [], 10)[0] else ""
             if number:
                 self.display = ":" + number
                 self._processes.append(server)
@@ -107,8 +105,6 @@ class Session:
         if wm == "openbox":
             self.start_openbox()
 
-    # --- the program --------------------------------------------------------------------
-
     def start_strip(self, env=None):
         """Starts a copy of the program in a folder of its own (files it writes beside itself
         land there; its output goes to kestrin.log), with the variables in `env` added to its
@@ -128,20 +124,16 @@ class Session:
         return process, window
 
     def program_env(self):
-        """This server's environment, without a platform choice or a scale of the caller's."""
+        """This server's environment, without a platform choice, a scale or a language list of the caller's."""
         env = self.env()
-        for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "QT_SCALE_FACTOR"):
+        for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "QT_SCALE_FACTOR", "LANGUAGE"):
             env.pop(name, None)
         return env
 
     def wait_window(self, process, timeout=10):
         """The first visible window of the process; raises with the reason when none shows."""
-        found = []
-
-        def shown():
-            found[:] = self.visible_windows(process.pid)
-            return bool(found) or process.poll() is not None
-        wait_until(shown, timeout)
+        wait_until(lambda: self.visible_windows(process.pid) or process.poll() is not None, timeout)
+        found = self.visible_windows(process.pid)
         if found:
             return found[0]
         said = (self.outdir / "kestrin.log").read_text(errors="replace")[:600]
@@ -160,34 +152,28 @@ class Session:
             process.wait()
             return None
 
-    def start_client(self, *command):
-        """Starts another X client on this server (its output is dropped); close() ends it."""
-        process = subprocess.Popen(command, env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def start_client(self, *command, stdout=subprocess.DEVNULL, **options):
+        """Starts another X client on this server (its output is dropped unless asked for); close() ends it."""
+        process = subprocess.Popen(command, env=self.env(), stdout=stdout, stderr=subprocess.DEVNULL, **options)
         self._processes.append(process)
         return process
 
     def programs_on_display(self, name):
         """Pids of processes called `name` whose DISPLAY is this server's."""
         found = []
-        for entry in Path("/proc").iterdir():
-            if not entry.name.isdigit():
-                continue
+        for comm in Path("/proc").glob("[0-9]*/comm"):
             try:
-                if (entry / "comm").read_text().strip() != name:
-                    continue
-                environ = (entry / "environ").read_bytes().split(b"\0")
+                environ = (comm.parent / "environ").read_bytes().split(b"\0")
+                if comm.read_text().strip() == name and f"DISPLAY={self.display}".encode() in environ:
+                    found.append(int(comm.parent.name))
             except OSError:
-                continue
-            if ("DISPLAY=" + self.display).encode() in environ:
-                found.append(int(entry.name))
+                pass  # ended meanwhile, or another user's
         return found
 
     # --- X queries (xdotool, xwininfo, xprop) --------------------------------------------
 
     def env(self):
-        env = dict(os.environ)
-        env["DISPLAY"] = self.display
-        return env
+        return dict(os.environ, DISPLAY=self.display)
 
     def run(self, *command):
         """Runs an X client on this server; returns its output ("" when it fails)."""
@@ -200,12 +186,10 @@ class Session:
 
     def geometry(self, window):
         """[x, y, width, height]: the absolute position of the window's inside, and its size."""
-        fields = {}
-        for line in self.run("xwininfo", "-id", str(window)).splitlines():
-            key, _, value = line.strip().partition(":")
-            fields[key] = value.strip()
-        keys = ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")
-        return [int(fields[k]) for k in keys] if all(k in fields for k in keys) else None
+        text = self.run("xwininfo", "-id", str(window))
+        found = [re.search(rf"^\s*{key}:\s*(-?\d+)", text, re.M)
+                 for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")]
+        return [int(match[1]) for match in found] if all(found) else None
 
     def settled_geometry(self, window, previous=None, timeout=5):
         """The window's place once it differs from `previous` and has held still for SETTLE
@@ -227,28 +211,17 @@ class Session:
         """The top-level ancestor of a window: the window manager's frame, or the window."""
         root = self.root_id()
         while True:
-            parent = None
-            for line in self.run("xwininfo", "-tree", "-id", str(window)).splitlines():
-                if "Parent window id:" in line:
-                    parent = int(line.split()[3], 16)
-                    break
-            if parent is None or parent == root:
+            parent = re.search(r"Parent window id: (0x[0-9a-f]+)", self.run("xwininfo", "-tree", "-id", str(window)))
+            if parent is None or int(parent[1], 16) == root:
                 return window
-            window = parent
+            window = int(parent[1], 16)
 
     def stacking(self):
         """The root's children, topmost first: a list of (id, [x, y, width, height])."""
-        children = []
-        for line in self.run("xwininfo", "-root", "-children").splitlines():
-            words = line.split()
-            if not words or not words[0].startswith("0x"):
-                continue
-            for word in words[1:]:
-                geometry = _parse_geometry(word)
-                if geometry:
-                    children.append((int(words[0], 16), geometry))
-                    break
-        return children
+        # A line: 0x200001 "name": ("res" "class")  2x2+640+656  +640+656 (offsets may be "+-5")
+        children = re.findall(r"^\s*(0x[0-9a-f]+)\b.*?\s(\d+)x(\d+)\+(-?\d+)\+(-?\d+)",
+                              self.run("xwininfo", "-root", "-children"), re.M)
+        return [(int(window, 16), [int(x), int(y), int(w), int(h)]) for window, w, h, x, y in children]
 
     def xprop(self, window, name):
         return self.run("xprop", "-id", str(window), name).strip()
@@ -257,23 +230,16 @@ class Session:
         return self.run("xprop", "-root", name).strip()
 
     def root_id(self):
-        for line in self.run("xwininfo", "-root").splitlines():
-            if "Window id:" in line:
-                return int(line.split()[3], 16)
-        return None
-
-    # --- input ------------------------------------------------------------------------------
+        found = re.search(r"Window id: (0x[0-9a-f]+)", self.run("xwininfo", "-root"))
+        return int(found[1], 16) if found else None
 
     def xdotool(self, *args):
         self.run("xdotool", *[str(a) for a in args])
 
-    # --- screenshots ---------------------------------------------------------------------
-
     def grab(self, box=None):
         """A screenshot of the screen, or of the box (left, top, right, bottom), as RGB."""
         from PIL import ImageGrab
-        image = ImageGrab.grab(bbox=box, xdisplay=self.display)
-        return image.convert("RGB")
+        return ImageGrab.grab(bbox=box, xdisplay=self.display).convert("RGB")
 
     def picture(self, window):
         """The window's pixels as the screen shows them."""
@@ -282,19 +248,15 @@ class Session:
 
     def painted_picture(self, window, timeout=3):
         """The window's picture once it has painted itself (unpainted, its corner is black);
-        at the timeout, the last picture taken."""
-        last = [None]
-
+        at the timeout, as it is then."""
         def painted():
-            last[0] = self.picture(window)
-            return last[0] is not None and last[0].getpixel((0, 0)) != BLACK
+            picture = self.picture(window)
+            return picture is not None and picture.getpixel((0, 0)) != BLACK
         wait_until(painted, timeout, 0.1)
-        return last[0]
+        return self.picture(window)
 
     def save_image(self, name, image):
         image.save(self.outdir / f"{name}.png")
-
-    # --- facts -----------------------------------------------------------------------------
 
     def fact(self, key, value):
         """Records a fact for the checks; a value must be plain JSON data."""
@@ -338,8 +300,18 @@ def colour_mask(image, rgb):
     return ImageChops.multiply(ImageChops.multiply(bands[0], bands[1]), bands[2])
 
 
+def near(pixel, want, tolerance=4):
+    """Whether every colour channel of the pixel is within the tolerance of the wanted one."""
+    return all(abs(a - b) <= tolerance for a, b in zip(pixel, want))
+
+
 def count_colour(image, rgb):
     return colour_mask(image, rgb).histogram()[255]
+
+
+def xprop_values(line):
+    """The values in a line of xprop's: the words after "=", without commas; [] when unset."""
+    return line.partition("=")[2].replace(",", " ").split()
 
 
 def screen_size(params, default="1280x720"):
@@ -358,35 +330,6 @@ def require(*programs, skip=False):
     missing = [program for program in programs if not which(program)]
     if missing:
         raise (Skip if skip else RuntimeError)(f"{', '.join(missing)} not installed (see tools/install-deps.sh)")
-
-
-def _parse_geometry(word):
-    # "2x2+640+656" (xwininfo may also write negative offsets as "+-5")
-    size, _, offsets = word.partition("+")
-    if "x" not in size or not offsets:
-        return None
-    try:
-        w, h = (int(v) for v in size.split("x"))
-        x, y = (int(v) for v in offsets.split("+", 1))
-    except ValueError:
-        return None
-    return [x, y, w, h]
-
-
-def _read_line(fd, timeout):
-    """Reads one line from a pipe within the timeout; "" when it closes or times out."""
-    import select
-    data = b""
-    deadline = time.monotonic() + timeout
-    while not data.endswith(b"\n"):
-        left = deadline - time.monotonic()
-        if left <= 0 or not select.select([fd], [], [], left)[0]:
-            return ""
-        chunk = os.read(fd, 64)
-        if not chunk:
-            return ""
-        data += chunk
-    return data.decode().strip()
 
 
 # --- the checks' side -------------------------------------------------------------------------

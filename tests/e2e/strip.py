@@ -10,7 +10,6 @@ from PIL import Image
 import e2e
 from e2e import STRIP_H
 
-TOLERANCE = 4                # per colour channel
 SKY_TOP = (72, 115, 255)     # the first row of the background gradient
 GROUND = (0, 128, 0)         # its last two rows
 WHITE = (255, 255, 255)      # the title's lettering; nothing else on the strip is white
@@ -29,10 +28,6 @@ def record(session, params):
     status = session.end_program(program)
     session.fact("ended_on_sigterm", status is not None)
     session.fact("left_on_display", session.programs_on_display("kestrin"))
-
-
-def _near(pixel, want):
-    return all(abs(a - b) <= TOLERANCE for a, b in zip(pixel, want))
 
 
 class Checks(e2e.FactsCase):
@@ -83,11 +78,11 @@ class Checks(e2e.FactsCase):
         left, top, w, h = self.title_box()
         # The title's box is left out in case it reaches the top row.
         top_row = [x for x in range(self.width) if not (top == 0 and left <= x < left + w)]
-        off_sky = [x for x in top_row if not _near(strip.getpixel((x, 0)), SKY_TOP)]
+        off_sky = [x for x in top_row if not e2e.near(strip.getpixel((x, 0)), SKY_TOP)]
         self.assertFalse(off_sky, f"top row not about {SKY_TOP}, first at x={off_sky[:1]}: "
                                   f"{strip.getpixel((off_sky[0], 0)) if off_sky else ''}")
         for y in (STRIP_H - 2, STRIP_H - 1):
-            off_ground = [x for x in range(self.width) if not _near(strip.getpixel((x, y)), GROUND)]
+            off_ground = [x for x in range(self.width) if not e2e.near(strip.getpixel((x, y)), GROUND)]
             self.assertFalse(off_ground, f"row {y} not about {GROUND}, first at x={off_ground[:1]}")
 
     def test_title_is_centred_and_nothing_else_is_white(self):

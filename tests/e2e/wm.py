@@ -23,16 +23,10 @@ def map_state(session, window):
     return match.group(1) if match else "gone"
 
 
-def atoms(session, window, name):
-    """The names in an atom-list property of a window."""
-    text = session.xprop(window, name)
-    return [] if "=" not in text else [a.strip() for a in text.split("=", 1)[1].split(",")]
-
-
 def cardinal(session, name):
     """A number on the root window, or None when it is not set."""
-    text = session.xprop_root(name)
-    return int(text.split("=")[1]) if "=" in text else None
+    values = e2e.xprop_values(session.xprop_root(name))
+    return int(values[0]) if values else None
 
 
 def record(session, params):
@@ -50,7 +44,7 @@ def record(session, params):
 def record_strip(session, strip, home):
     """The strip's allowed actions and size hints, then an Alt-drag, a move/resize request
     and a switch to another virtual desktop."""
-    session.fact("strip_actions", atoms(session, strip, "_NET_WM_ALLOWED_ACTIONS"))
+    session.fact("strip_actions", e2e.xprop_values(session.xprop(strip, "_NET_WM_ALLOWED_ACTIONS")))
     hints = session.xprop(strip, "WM_NORMAL_HINTS")
     session.fact("strip_min_size", [[int(v) for v in m] for m in re.findall(r"minimum size: (\d+) by (\d+)", hints)])
     session.fact("strip_max_size", [[int(v) for v in m] for m in re.findall(r"maximum size: (\d+) by (\d+)", hints)])
@@ -90,11 +84,10 @@ def record_dialog(session, program, strip, home):
         raise RuntimeError("the version dialog did not appear within 5 s of choosing it in the menu")
     dialog = found[0]
     time.sleep(SETTLE)
-    session.fact("dialog_actions", atoms(session, dialog, "_NET_WM_ALLOWED_ACTIONS"))
+    session.fact("dialog_actions", e2e.xprop_values(session.xprop(dialog, "_NET_WM_ALLOWED_ACTIONS")))
     session.fact("dialog", session.geometry(dialog))
-    extents = session.xprop(dialog, "_NET_FRAME_EXTENTS")
-    session.fact("dialog_frame", [int(v) for v in re.findall(r"\d+", extents.split("=", 1)[1])]
-                 if "=" in extents else [0, 0, 0, 0])
+    frame = e2e.xprop_values(session.xprop(dialog, "_NET_FRAME_EXTENTS"))
+    session.fact("dialog_frame", [int(v) for v in frame] or [0, 0, 0, 0])
     session.xdotool("windowminimize", dialog)
     time.sleep(1.0)
     session.fact("dialog_state_after_minimise", map_state(session, dialog))

@@ -10,6 +10,7 @@ Exits 77 (skipped) when a tool that the checks need is missing, or when there is
 
 import glob
 import gzip
+import importlib.util
 import os
 import re
 import shutil
@@ -30,11 +31,8 @@ BUILD = None  # the build folder under test, set by main()
 def cache_value(build, name):
     """A variable of the build's CMake cache, or None."""
     with open(os.path.join(build, "CMakeCache.txt"), encoding="utf-8") as f:
-        for line in f:
-            m = re.match(r"%s:[A-Z]+=(.*)$" % re.escape(name), line.rstrip("\n"))
-            if m:
-                return m.group(1)
-    return None
+        m = re.search(r"^%s:[A-Z]+=(.*)$" % re.escape(name), f.read(), re.M)
+    return m.group(1) if m else None
 
 
 def project_version():
@@ -68,6 +66,10 @@ class InstalledTree:
     """Checks of an installed tree under self.root with prefix /usr. Mixed into a TestCase
     whose setUpClass sets root, bindir and installed (a build that keeps its scores in
     the user's data folder)."""
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.root)
 
     def path(self, relative):
         return os.path.join(self.root, "usr", relative)
@@ -132,8 +134,7 @@ class InstalledTree:
 
     def test_scores_reads_the_table_where_the_build_keeps_it(self):
         program = self.path(os.path.join(self.bindir, "kestrin"))
-        home = tempfile.mkdtemp(prefix="kestrin-home-")
-        self.addCleanup(shutil.rmtree, home)
+        home = self.enterContext(tempfile.TemporaryDirectory(prefix="kestrin-home-"))
         beside = os.path.join(os.path.dirname(program), TABLE)
         data = os.path.join(home, ".local", "share", "kestrin", TABLE)
         os.makedirs(os.path.dirname(data))
@@ -168,10 +169,6 @@ class TreeFromBuild(InstalledTree, unittest.TestCase):
         if result.returncode != 0:
             raise RuntimeError("cmake --install failed:\n" + result.stdout + result.stderr)
 
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.root)
-
 
 def find_package():
     debs = glob.glob(os.path.join(BUILD, "kestrin_*.deb"))
@@ -187,10 +184,6 @@ class TreeFromPackage(InstalledTree, unittest.TestCase):
         cls.bindir = "games"
         cls.installed = True
         subprocess.run(["dpkg-deb", "-x", find_package(), cls.root], check=True)
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.root)
 
     def test_the_program_is_stripped(self):
         sections = run(["readelf", "-S", "-W", self.path("games/kestrin")]).stdout
@@ -242,9 +235,7 @@ def main():
     if mode == "package":
         tools += ["dpkg-deb", "lintian", "readelf"]
     missing = [t for t in tools if shutil.which(t) is None]
-    try:
-        import PIL  # noqa: F401
-    except ImportError:
+    if importlib.util.find_spec("PIL") is None:
         missing.append("python3-pil")
     if missing:
         print("SKIP: not installed: %s (tools/install-deps.sh test installs them)" % ", ".join(missing))
