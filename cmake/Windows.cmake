@@ -12,3 +12,8 @@ if(KESTRIN_TESTS)
     enable_testing()
     add_subdirectory(tests/wine)
 endif()
+
+# The zip and the installer come from the installed build's tree.
+if(KESTRIN_INSTALLED)
+    include(packaging/Windows.cmake)
+endif()
