@@ -2,20 +2,21 @@
 
 #include "app/CommandLine.h"
 
+#include <algorithm>
 #include <iterator>
 
 namespace {
 
-// Qt reads these itself and accepts them with one dash or two; each takes a value.
-bool isQtOption(const std::string &arg, const char *name)
+// The window system reads its options itself and accepts them with one dash or two.
+bool isWindowSystemOption(const std::string &arg, const std::vector<std::string> &names)
 {
-    const std::string single = std::string("-") + name;
-    return arg == single || arg == "-" + single;
+    const std::size_t dashes = arg.starts_with("--") ? 2 : arg.starts_with("-") ? 1 : 0;
+    return dashes > 0 && std::find(names.begin(), names.end(), arg.substr(dashes)) != names.end();
 }
 
 } // namespace
 
-CommandLine parseCommandLine(const std::vector<std::string> &args)
+CommandLine parseCommandLine(const std::vector<std::string> &args, const std::vector<std::string> &windowSystemOptions)
 {
     CommandLine line;
     bool help = false, version = false, scores = false;
@@ -31,11 +32,10 @@ CommandLine parseCommandLine(const std::vector<std::string> &args)
             version = true;
         } else if (*arg == "--scores") {
             scores = true;
-        } else if (isQtOption(*arg, "platform") || isQtOption(*arg, "display")) {
+        } else if (isWindowSystemOption(*arg, windowSystemOptions)) {
             if (std::next(arg) == args.end())
                 return refuse("option '" + *arg + "' needs a value");
-            std::string &value = isQtOption(*arg, "platform") ? line.platform : line.display;
-            value = *++arg;
+            ++arg;
         } else if (arg->size() > 1 && arg->front() == '-') {
             return refuse("unknown option '" + *arg + "'");
         } else {

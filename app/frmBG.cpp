@@ -2,14 +2,15 @@
 
 #include "app/frmBG.h"
 
-#include "app/StartupTrace.h"
-#include "app/forms/Language.h"
-#include "app/forms/Values.h"
 #include "app/frmMenu.h"
 #include "app/modSubroutine.h"
 #include "burst/modBarn.h"
+#include "forms/Language.h"
+#include "forms/StartupTrace.h"
+#include "forms/Values.h"
 #include "game/Game.h"
 #include "game/GameState.h"
+#include "scores/HiScoreMenu.h"
 #include "sprites/mod_RGN_Data.h"
 #include "sprites/mod_RGN_Proc.h"
 
@@ -34,9 +35,9 @@ frmBG::frmBG()
     setMousePointer(forms::MousePointer::Cross);
 
     PicBG.setAutoSize(true);
-    PicBG.setPicture(forms::Picture::Load(":/background.bmp"));
+    PicBG.setPicture(forms::Picture::Load("background.bmp"));
     PicBG.setVisible(false);
-    Img.setPicture(forms::Picture::Load(":/title.gif"));
+    Img.setPicture(forms::Picture::Load("title.gif"));
     Img.setMousePointer(forms::MousePointer::Arrow);
     Lstage.setCaption(forms::Tr("Stage：%1/25", "01"));
     Lstage.setForeColor(white);
@@ -73,6 +74,11 @@ frmBG::frmBG()
 
 void frmBG::Load()
 {
+    // The ranking refreshes the menu's score lines from here on, not only once the menu is
+    // made: a refresh before the first popup makes the menu, and its lines are right when
+    // it first opens.
+    modSubroutine::SetHiScoreDestination(
+        [](const modSubroutine::HiScoreLineSet &lines) { forms::Default<frmMenu>().ShowScoreLines(lines); });
     mod_RGN_Proc::InitRgnData();
 
     mod_RGN_Proc::SizeSprite(kPlate, SARA);

@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "app/forms/Form.h"
+#include "forms/Form.h"
 #include "game/StripView.h"
 
 class frmBG : public forms::Form, public game::StripView {

@@ -2,29 +2,13 @@
 
 #include "app/frmMenu.h"
 
-#include "app/forms/Language.h"
-#include "app/forms/Runtime.h"
 #include "app/frmBG.h"
 #include "app/frm_Version.h"
 #include "burst/frmDot.h"
+#include "forms/Language.h"
+#include "forms/Runtime.h"
 #include "scores/HiScoreMenu.h"
 #include "sprites/frm_RGN_Picture.h"
-
-namespace {
-
-// The ranking refreshes the score lines through this destination. It is connected when the
-// program starts rather than when the menu is made, so that a refresh before the first
-// popup makes the menu (and the lines are right when it first opens).
-void showScoreLines(const modSubroutine::HiScoreLineSet &lines)
-{
-    auto &menu = forms::Default<frmMenu>();
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        menu.mhiscore[i].setCaption(lines[i]);
-}
-
-const bool scoreLinesConnected = (modSubroutine::SetHiScoreDestination(showScoreLines), true);
-
-} // namespace
 
 frmMenu::frmMenu()
     : forms::Form(forms::FormStyle::Hidden), mpop("mpop"), mh(forms::Tr("ハイスコア"), &mpop),
@@ -39,6 +23,12 @@ frmMenu::frmMenu()
     mpop.Click = [] { modSubroutine::ListHiScore(); };
     mver.Click = [this] { mver_Click(); };
     mend.Click = [this] { mend_Click(); };
+}
+
+void frmMenu::ShowScoreLines(const modSubroutine::HiScoreLineSet &lines)
+{
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        mhiscore[i].setCaption(lines[i]);
 }
 
 void frmMenu::mver_Click()

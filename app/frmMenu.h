@@ -3,12 +3,16 @@
 
 #include <array>
 
-#include "app/forms/Form.h"
-#include "app/forms/Menu.h"
+#include "forms/Form.h"
+#include "forms/Menu.h"
+#include "scores/HiScoreLines.h"
 
 class frmMenu : public forms::Form {
 public:
     frmMenu();
+
+    // Puts the five high-score lines into the score items, best first.
+    void ShowScoreLines(const modSubroutine::HiScoreLineSet &lines);
 
     forms::Menu mpop;                  // the popup itself; its Click refreshes the score lines
     forms::Menu mh;                    // "ハイスコア": the submenu of the five best games

@@ -2,7 +2,7 @@
 
 #include "app/frm_Version.h"
 
-#include "app/forms/Language.h"
+#include "forms/Language.h"
 
 namespace {
 const forms::Color kWhite = forms::RGB(255, 255, 255);
@@ -14,7 +14,7 @@ frm_Version::frm_Version()
             forms::Line(*this, -60, 870, 10330, 870, kWhite)},
       Label1(*this)
 {
-    const forms::Picture icon = forms::Picture::Load(":/shotgun.ico");
+    const forms::Picture icon = forms::Picture::Load("shotgun.ico");
     setCaption(forms::Tr("バージョン情報"));
     setIcon(icon);
     setClientSize(3945, 1125);

@@ -1,73 +1,81 @@
 // Kestrin: clay-pigeon shooting on a strip along the bottom of the desktop.
 
-#include <QAccessible>
-#include <QApplication>
-#include <QCoreApplication>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <optional>
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/Display.h"
-#include "app/StartupTrace.h"
-#include "app/forms/Form.h"
 #include "app/frmBG.h"
+#include "forms/Form.h"
+#include "forms/Runtime.h"
+#include "forms/StartupTrace.h"
 #include "scores/HiScoreLines.h"
 #include "scores/ScoreFile.h"
 
 namespace {
 
-void printUsage()
+using forms::OutputStream;
+
+// Option lines line up their explanations in one column.
+std::string optionLine(const std::string &option, const std::string &help)
 {
-    std::fputs("Usage: kestrin [OPTION]...\n"
-               "Clay-pigeon shooting on a strip along the bottom of the desktop.\n"
-               "Press the title to start a game of 25 plates, click the panel to throw a plate,\n"
-               "press the plate to hit it. A right press on the strip opens the menu.\n"
-               "\n"
-               "  --scores        print the five best games and exit\n"
-               "  --version       print the version and exit\n"
-               "  -h, --help      print this help and exit\n"
-               "  -platform NAME  use Qt's platform plugin NAME (the default is xcb)\n"
-               "  -display NAME   show the game on the X display NAME instead of $DISPLAY\n",
-               stdout);
+    constexpr std::size_t kOptionWidth = 16;
+    return "  " + option + std::string(kOptionWidth - std::min(option.size(), kOptionWidth - 2), ' ') + help + "\n";
 }
 
-void printVersion()
+std::string usage()
 {
-    std::printf("kestrin %s\n"
-                "Copyright (c) 2026 the Kestrin developers.\n"
-                "Released under the MIT licence.\n",
-                KESTRIN_VERSION);
+    std::string text = "Usage: kestrin [OPTION]...\n"
+                       "Clay-pigeon shooting on a strip along the bottom of the desktop.\n"
+                       "Press the title to start a game of 25 plates, click the panel to throw a plate,\n"
+                       "press the plate to hit it. A right press on the strip opens the menu.\n"
+                       "\n" +
+                       optionLine("--scores", "print the five best games and exit") +
+                       optionLine("--version", "print the version and exit") +
+                       optionLine("-h, --help", "print this help and exit");
+    for (const forms::CommandLineOption &option : forms::WindowSystemOptions())
+        text += optionLine("-" + option.name + " " + option.value, option.help);
+    return text;
 }
 
-// Output is buffered, so a full disk or a closed pipe shows only when it is flushed: a
-// command whose output was lost must not report success.
-int finishOutput(int status)
+std::string version()
 {
-    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
-        return status;
-    std::fprintf(stderr, "kestrin: cannot write the output: %s\n", std::strerror(errno));
-    return 1;
+    return std::string("kestrin ") + KESTRIN_VERSION +
+           "\n"
+           "Copyright (c) 2026 the Kestrin developers.\n"
+           "Released under the MIT licence.\n";
+}
+
+// A command whose output was lost (a full disk, a closed pipe) must not report success.
+int print(const std::string &text, int status)
+{
+    if (const auto trouble = forms::Print(OutputStream::Output, text)) {
+        forms::Print(OutputStream::Error, "kestrin: cannot write the output: " + *trouble + "\n");
+        return 1;
+    }
+    return status;
 }
 
 // The high-score table as the menu shows it, one line each, from the game's score file;
 // a table that exists but cannot be read is reported after the lines, with exit status 1.
-int printScores(int argc, char **argv)
+int printScores()
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("kestrin");
+    std::string lines;
     for (const std::string &line : modSubroutine::HiScoreLines())
-        std::printf("%s\n", line.c_str());
-    if (const auto trouble = modSubroutine::ScoreFileTrouble()) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "kestrin: %s\n", trouble->c_str());
-        return 1;
-    }
-    return 0;
+        lines += line + "\n";
+    const auto trouble = modSubroutine::ScoreFileTrouble();
+    const int status = print(lines, trouble ? 1 : 0);
+    if (trouble)
+        forms::Print(OutputStream::Error, "kestrin: " + *trouble + "\n");
+    return status;
+}
+
+std::vector<std::string> windowSystemOptionNames()
+{
+    std::vector<std::string> names;
+    for (const forms::CommandLineOption &option : forms::WindowSystemOptions())
+        names.push_back(option.name);
+    return names;
 }
 
 } // namespace
@@ -75,46 +83,27 @@ int printScores(int argc, char **argv)
 int main(int argc, char **argv)
 {
     startupTrace::mark("main");
-    const CommandLine line = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    const CommandLine line =
+        parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), windowSystemOptionNames());
     switch (line.action) {
     case CommandLine::Action::Refuse:
-        std::fprintf(stderr, "kestrin: %s (try --help)\n", line.error.c_str());
+        forms::Print(OutputStream::Error, "kestrin: " + line.error + " (try --help)\n");
         return 2;
     case CommandLine::Action::Help:
-        printUsage();
-        return finishOutput(0);
+        return print(usage(), 0);
     case CommandLine::Action::Version:
-        printVersion();
-        return finishOutput(0);
+        return print(version(), 0);
     case CommandLine::Action::Scores:
-        return finishOutput(printScores(argc, argv));
+        return printScores();
     case CommandLine::Action::Play:
         break;
     }
-    // Qt reads -platform and -display from argv itself; the platform goes into the
-    // environment too, so that the display check below sees it.
-    if (!line.platform.empty())
-        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(line.platform));
-    if (const std::optional<std::string> problem = chooseDisplay(line.display)) {
-        std::fprintf(stderr, "%s\n", problem->c_str());
-        return 1;
-    }
-
-    QApplication app(argc, argv);
-    const DisplayLossGuard guard;
-    QApplication::setApplicationName("kestrin");
-    startupTrace::mark("application");
-
-    frmBG &strip = forms::Default<frmBG>();
-    startupTrace::mark("strip-controls");
-    strip.Load();
-    // Qt starts its accessibility bridge (a D-Bus connection) when the first widget is
-    // shown; starting it here gives its cost a name of its own in the start-up trace.
-    QAccessible::isActive();
-    startupTrace::mark("accessibility");
-    strip.Show();
-    startupTrace::mark("shown");
-    const int status = QApplication::exec();
-    forms::DestroyDefaultInstances();
-    return status;
+    // The window system reads its own options (the display, say) from the command line.
+    return forms::Run(argc, argv, [] {
+        frmBG &strip = forms::Default<frmBG>();
+        startupTrace::mark("strip-controls");
+        strip.Load();
+        strip.Show();
+        startupTrace::mark("shown");
+    });
 }

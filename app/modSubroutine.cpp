@@ -2,8 +2,8 @@
 
 #include "app/modSubroutine.h"
 
-#include "app/forms/Screen.h"
-#include "app/forms/Values.h"
+#include "forms/Screen.h"
+#include "forms/Values.h"
 
 namespace modSubroutine {
 

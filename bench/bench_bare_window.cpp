@@ -7,7 +7,7 @@
 #include <QScreen>
 #include <QWidget>
 
-#include "app/StartupTrace.h"
+#include "forms/StartupTrace.h"
 
 int main(int argc, char **argv)
 {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/forms/Runtime.h"
+#include "forms/Runtime.h"
 #include "scores/FileReplace.h"
 #include "scores/Ranking.h"
 #include "scores/ScoreFile.h"

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/forms/Form.h"
+#include "forms/Form.h"
 
 class frmDot : public forms::Form {
 public:

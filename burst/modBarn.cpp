@@ -5,10 +5,10 @@
 #include <cmath>
 #include <memory>
 
-#include "app/forms/Platform.h"
-#include "app/forms/Runtime.h"
-#include "app/forms/Screen.h"
-#include "app/forms/Values.h"
+#include "forms/Platform.h"
+#include "forms/Runtime.h"
+#include "forms/Screen.h"
+#include "forms/Values.h"
 
 namespace modBarn {
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/forms/Types.h"
+#include "forms/Types.h"
 #include "burst/frmDot.h"
 
 namespace modBarn {

@@ -173,6 +173,13 @@ void watchScreens(std::function<void()> changed);
 Window *topWindowAt(PixelPoint screen);
 void pressAt(PixelPoint screen, std::int16_t button);
 
+// The options this body's window system reads (none where it reads none).
+std::vector<CommandLineOption> windowSystemOptions();
+// Writes UTF-8 text on the standard output or error of the console or shell that started
+// the program; returns why it could not, nothing when written or when there is nowhere to
+// write (a program started from a desktop's menu).
+std::optional<std::string> print(OutputStream stream, const std::string &text);
+
 // Starts the window system with the command line, runs `start` (which shows the first
 // window), then the event loop until the program ends; returns the exit status. Prints a
 // one-line message and returns 1 when there is no display to show the program on.

@@ -1,8 +1,9 @@
 #pragma once
 // Value types of the forms runtime: colours, window handles, places in twips, dates,
-// mouse buttons and pointers, window styles.
+// mouse buttons and pointers, window styles, the command line's options and output.
 
 #include <cstdint>
+#include <string>
 
 namespace forms {
 
@@ -28,6 +29,16 @@ struct TwipsPoint {
 struct DateTime {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     friend bool operator==(const DateTime &, const DateTime &) = default;
+};
+
+// Where a command line's text goes.
+enum class OutputStream { Output, Error };
+
+// An option of the window system's own, with a value, read by it from the command line.
+struct CommandLineOption {
+    std::string name;  // without its dash
+    std::string value; // what the value is, as the help names it
+    std::string help;
 };
 
 // Mouse buttons as the MouseDown event numbers them.

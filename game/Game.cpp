@@ -2,11 +2,11 @@
 
 #include "game/Game.h"
 
-#include "app/forms/Language.h"
-#include "app/forms/Runtime.h"
-#include "app/forms/Screen.h"
-#include "app/forms/Types.h"
-#include "app/forms/Values.h"
+#include "forms/Language.h"
+#include "forms/Runtime.h"
+#include "forms/Screen.h"
+#include "forms/Types.h"
+#include "forms/Values.h"
 #include "burst/modBarn.h"
 #include "game/GameState.h"
 #include "game/modMove.h"

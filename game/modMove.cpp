@@ -2,8 +2,8 @@
 
 #include "game/modMove.h"
 
-#include "app/forms/Runtime.h"
-#include "app/forms/Values.h"
+#include "forms/Runtime.h"
+#include "forms/Values.h"
 #include "game/Game.h"
 
 namespace modMove {

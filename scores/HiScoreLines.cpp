@@ -6,8 +6,8 @@
 #include <optional>
 #include <string_view>
 
-#include "app/forms/Language.h"
-#include "app/forms/Values.h"
+#include "forms/Language.h"
+#include "forms/Values.h"
 #include "scores/ScoreFile.h"
 
 namespace modSubroutine {

@@ -4,7 +4,8 @@
 
 #include <string_view>
 
-#include "app/forms/Values.h"
+#include "forms/Runtime.h"
+#include "forms/Values.h"
 #include "scores/HiScoreMenu.h"
 
 namespace modSubroutine {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <array>
 
-#include "app/forms/Runtime.h"
+#include "forms/Runtime.h"
 #include "scores/FileReplace.h"
 #include "scores/FileSystem.h"
 #include "scores/PrivateProfile.h"

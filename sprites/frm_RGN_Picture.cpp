@@ -8,9 +8,9 @@ frm_RGN_Picture::frm_RGN_Picture()
 {
     setCaption("frm_RGN_Picture");
 
-    pPicture[0].setPicture(forms::Picture::Load(":/shell_loaded.bmp"));
-    pPicture[1].setPicture(forms::Picture::Load(":/shell_spent.bmp"));
-    pPicture[2].setPicture(forms::Picture::Load(":/plate.bmp"));
+    pPicture[0].setPicture(forms::Picture::Load("shell_loaded.bmp"));
+    pPicture[1].setPicture(forms::Picture::Load("shell_spent.bmp"));
+    pPicture[2].setPicture(forms::Picture::Load("plate.bmp"));
 
     pPicture[0].Move(0, 0);
     pPicture[1].Move(300, 0);

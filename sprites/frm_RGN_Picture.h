@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "app/forms/Form.h"
+#include "forms/Form.h"
 
 class frm_RGN_Picture : public forms::Form {
 public:

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "app/forms/Controls.h"
+#include "forms/Controls.h"
 
 namespace mod_RGN_Data {
 

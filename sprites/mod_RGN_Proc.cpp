@@ -2,9 +2,9 @@
 
 #include "sprites/mod_RGN_Proc.h"
 
-#include "app/forms/Language.h"
-#include "app/forms/Platform.h"
-#include "app/forms/Runtime.h"
+#include "forms/Language.h"
+#include "forms/Platform.h"
+#include "forms/Runtime.h"
 #include "sprites/mod_RGN_Data.h"
 
 namespace mod_RGN_Proc {

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/forms/Controls.h"
+#include "forms/Controls.h"
 
 namespace mod_RGN_Proc {
 

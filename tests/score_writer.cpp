@@ -4,21 +4,20 @@
 //
 // Usage: score_writer FOLDER FIRST COUNT STEP [--fsize BYTES] [--die-before-rename]
 //   ranks FIRST, FIRST + STEP, ... (COUNT scores), printing "SCORE PLACE" for each;
-//   --fsize limits the size of files it writes (SIGXFSZ ignored, so writes fail instead);
+//   --fsize limits the size of files it writes, so that writes fail (exit status 77 where
+//   the system has no such limit);
 //   --die-before-rename kills the process just before its written temporary would be
 //   moved over the table.
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include <sys/resource.h>
-
-#include "app/forms/Runtime.h"
+#include "forms/Runtime.h"
 #include "scores/FileSystem.h"
 #include "scores/Ranking.h"
+#include "tests/support/ChildProcess.h"
 
 int main(int argc, char **argv)
 {
@@ -30,13 +29,12 @@ int main(int argc, char **argv)
     const int first = std::atoi(argv[2]), count = std::atoi(argv[3]), step = std::atoi(argv[4]);
     for (int i = 5; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--fsize") && i + 1 < argc) {
-            std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{rlim_t(std::atoll(argv[i + 1])), rlim_t(std::atoll(argv[i + 1]))};
-            setrlimit(RLIMIT_FSIZE, &limit);
+            if (!limitFileSize(std::strtoull(argv[i + 1], nullptr, 10)))
+                return 77;
         } else if (!std::strcmp(argv[i], "--die-before-rename")) {
             disk::saveFault() = [](disk::SaveStep step) {
                 if (step == disk::SaveStep::Replace)
-                    std::raise(SIGKILL);
+                    dieAtOnce();
                 return false;
             };
         }

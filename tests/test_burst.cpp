@@ -3,17 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
-#include <QScreen>
-#include <QWidget>
-
 #include <cmath>
 #include <map>
 #include <set>
 #include <tuple>
 
-#include "burst/modBarn.h"
 #include "app/frmBG.h"
+#include "burst/modBarn.h"
 #include "tests/support/VirtualDesktop.h"
 
 namespace {
@@ -108,7 +104,7 @@ TEST_F(LaunchDot, RoundsTheAngleAndArmsTheParticle)
             EXPECT_GE(dot.ColMSpd, 4);
             EXPECT_LE(dot.ColMSpd, 10);
             fades.insert(dot.ColMSpd);
-            EXPECT_FALSE(dot.hWnd()->isVisible()) << "launching shows nothing yet";
+            EXPECT_FALSE(dot.hWnd()->shown()) << "launching shows nothing yet";
         }
     }
     EXPECT_EQ(fades.size(), 7u) << "every fade from 4 to 10 occurs";
@@ -131,21 +127,17 @@ protected:
     void SetUp() override
     {
         forms::Default<frmBG>().Load();
-        // Records each move that also re-stacks a shown particle, and leaves the move to Qt.
-        forms::hooks().moveAbove = [this](QWidget *window, int x, int y) {
-            restacked[window].emplace_back(x, y);
-            return false;
-        };
         desktop.onSleep = [this](std::uint64_t, std::uint32_t ms) {
             sleeps.push_back(ms);
             for (int j = 0; j < modBarn::kDotCount; ++j) {
                 const frmDot &dot = *modBarn::Dots[static_cast<std::size_t>(j)];
-                const bool visible = dot.hWnd()->isVisible();
+                const bool visible = dot.hWnd()->shown();
                 if (visible && !wasVisible[j])
                     ++shown[j];
                 wasVisible[j] = visible;
                 if (visible) {
-                    drawn[j].push_back(dot.hWnd()->pos());
+                    const forms::PixelRect place = dot.hWnd()->screenRect();
+                    drawn[j].push_back({place.left, place.top});
                     minLeft = std::min(minLeft, dot.Left());
                     minTop = std::min(minTop, dot.Top());
                 }
@@ -157,25 +149,21 @@ protected:
     std::vector<std::uint32_t> sleeps;
     std::map<int, int> shown;
     std::map<int, bool> wasVisible;
-    std::map<int, std::vector<QPoint>> drawn;
-    std::map<QWidget *, std::vector<QPoint>> restacked;
+    std::map<int, std::vector<forms::PixelPoint>> drawn;
     float minLeft = 1e9f, minTop = 1e9f;
 };
 
 TEST_F(BurstRun, NineteenParticlesFlyAndAllEndHidden)
 {
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    modBarn::Burst(screen.width() * 15 / 2.0, screen.height() * 15 / 2.0);
+    const forms::PixelRect screen = forms::PrimaryScreen().geometry;
+    modBarn::Burst(screen.width * 15 / 2.0, screen.height * 15 / 2.0);
 
     EXPECT_EQ(shown.count(0), 0u) << "slot 0 takes no part";
     for (int j = 1; j < 20; ++j) {
         EXPECT_EQ(shown[j], 1) << "slot " << j << " is shown once per flight";
         ASSERT_FALSE(drawn[j].empty());
-        EXPECT_EQ(drawn[j].front(), QPoint(screen.width() / 2, screen.height() / 2)) << "first frame at the origin";
-        // Shown and raised in its first frame; every later frame's move stacks it on top
-        // again, so a window raised meanwhile never covers it for long.
-        const std::vector<QPoint> later(drawn[j].begin() + 1, drawn[j].end());
-        EXPECT_EQ(restacked[modBarn::Dots[static_cast<std::size_t>(j)]->hWnd()], later) << "slot " << j;
+        EXPECT_EQ(drawn[j].front(), (forms::PixelPoint{screen.width / 2, screen.height / 2}))
+            << "first frame at the origin";
     }
     // Base angles 0 and 360 both fly down-ish, each with its own jitter.
     EXPECT_NE(modBarn::Dots[1]->Angle % 360, modBarn::Dots[19]->Angle % 360);
@@ -185,7 +173,7 @@ TEST_F(BurstRun, NineteenParticlesFlyAndAllEndHidden)
         EXPECT_EQ(ms, modBarn::kFrameMs) << "no time passes in the frame's work here";
     for (const auto &dot : modBarn::Dots) {
         EXPECT_FALSE(dot->Flag);
-        EXPECT_FALSE(dot->hWnd()->isVisible());
+        EXPECT_FALSE(dot->hWnd()->shown());
     }
 }
 

@@ -3,18 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
-#include <QWidget>
-
 #include <optional>
+#include <random>
 #include <set>
+#include <sstream>
 
-#include "burst/modBarn.h"
-#include "app/forms/Platform.h"
 #include "app/frmBG.h"
 #include "app/frmMenu.h"
+#include "burst/modBarn.h"
 #include "game/Game.h"
 #include "game/GameState.h"
 #include "game/modMove.h"
@@ -170,7 +166,7 @@ protected:
     // from 1; "ready" is the wait before the plate shows.
     struct Plan {
         std::optional<int> hitFrame;
-        Qt::MouseButton hitButton = Qt::LeftButton;
+        std::int16_t hitButton = forms::vbLeftButton;
         std::vector<int> stripPressFrames;
         int stripPressesDuringReady = 0;
         bool panelClickDuringReady = false;
@@ -207,7 +203,7 @@ protected:
                 if (f == frame)
                     desktop.clickNow(stripBackground());
             if (plan.menuFrame == frame)
-                desktop.clickNow(stripBackground(), Qt::RightButton);
+                desktop.clickNow(stripBackground(), forms::vbRightButton);
             if (plan.eachFrame)
                 plan.eachFrame(frame);
         } else if (ms <= modBarn::kFrameMs && Game.ShotOpen) {
@@ -230,12 +226,17 @@ protected:
         }
     }
 
-    QStringList scoreFileLines() const
+    std::vector<std::string> scoreFileLines() const
     {
-        QFile f(QString::fromStdString(scoreFile()));
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromLatin1(f.readAll()).split("\r\n", Qt::SkipEmptyParts);
+        std::istringstream text(readBytes(scoreFile()).value_or(""));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(text, line, '\r');) {
+            if (line.starts_with('\n'))
+                line.erase(0, 1);
+            if (!line.empty())
+                lines.push_back(line);
+        }
+        return lines;
     }
 };
 
@@ -259,10 +260,10 @@ TEST_F(Play, TheMiddleButtonStartsAGameAndTheRightOneOpensTheMenu)
 {
     int popups = 0;
     desktop.onPopup = [&](forms::Menu &) { ++popups; };
-    press(centre(strip().Img), Qt::RightButton);
+    press(centre(strip().Img), forms::vbRightButton);
     EXPECT_EQ(popups, 1);
     EXPECT_EQ(phase(Game), Phase::Idle);
-    press(centre(strip().Img), Qt::MiddleButton);
+    press(centre(strip().Img), forms::vbMiddleButton);
     EXPECT_EQ(phase(Game), Phase::PlateOffered);
 }
 
@@ -273,11 +274,11 @@ TEST_F(Play, AllMissesScoreNothingAndRankFirstInAnEmptyTable)
     EXPECT_EQ(readyWaits, 25);
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_EQ(desktop.messages[0], "スコアは0点でした\r\nあなたは、第1位にランキングされました");
-    const QStringList lines = scoreFileLines();
-    ASSERT_EQ(lines.size(), 2);
+    const std::vector<std::string> lines = scoreFileLines();
+    ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "[Data]");
-    EXPECT_TRUE(lines[1].startsWith("HISCORE1=2026/12/07 10:")) << lines[1].toStdString();
-    EXPECT_TRUE(lines[1].endsWith(",0"));
+    EXPECT_TRUE(lines[1].starts_with("HISCORE1=2026/12/07 10:")) << lines[1];
+    EXPECT_TRUE(lines[1].ends_with(",0"));
     expectIdleStrip();
     EXPECT_EQ(Game.HitCount, 0);
 }
@@ -319,11 +320,12 @@ TEST_F(Play, MixedGamesRankBelowBetterOnesAndTheStripPlaysAgain)
     EXPECT_EQ(desktop.messages[1], "スコアは20点でした\r\nあなたは、第1位にランキングされました");
     // The 13 moved down through places 5 to 2 written in that order, the empty ones as
     // keys without a value.
-    const QStringList lines = scoreFileLines();
-    ASSERT_EQ(lines.size(), 6);
-    EXPECT_TRUE(lines[1].startsWith("HISCORE1=2026/12/07 ") && lines[1].endsWith(",20"));
-    EXPECT_EQ(lines.mid(2, 3), (QStringList{"HISCORE5=", "HISCORE4=", "HISCORE3="}));
-    EXPECT_TRUE(lines[5].startsWith("HISCORE2=2026/12/07 ") && lines[5].endsWith(",13"));
+    const std::vector<std::string> lines = scoreFileLines();
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_TRUE(lines[1].starts_with("HISCORE1=2026/12/07 ") && lines[1].ends_with(",20"));
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 2, lines.begin() + 5),
+              (std::vector<std::string>{"HISCORE5=", "HISCORE4=", "HISCORE3="}));
+    EXPECT_TRUE(lines[5].starts_with("HISCORE2=2026/12/07 ") && lines[5].ends_with(",13"));
     expectIdleStrip();
 }
 
@@ -393,19 +395,27 @@ TEST_F(Play, ThreeStripPressesLeaveMinusOneAndTwoSpentShells)
     startGame();
     plan.stripPressFrames = {2, 3, 4};
     std::int32_t shells = 9;
-    QRegion leftIcon, rightIcon;
+    std::vector<forms::PixelRect> leftIcon, rightIcon;
     plan.eachFrame = [&](int f) {
         if (f == 6) {
             shells = Game.ShellsLeft;
-            leftIcon = strip().pTama[0].hWnd()->mask();
-            rightIcon = strip().pTama[1].hWnd()->mask();
+            leftIcon = strip().pTama[0].hWnd()->shape();
+            rightIcon = strip().pTama[1].hWnd()->shape();
         }
     };
     throwPlate();
     EXPECT_EQ(shells, -1);
     // Spent shells: the top edge is in the outline, the inside is not.
-    EXPECT_TRUE(leftIcon.contains(QRect(2, 1, 9, 1)) && !leftIcon.contains(QPoint(5, 8)));
-    EXPECT_TRUE(rightIcon.contains(QRect(2, 1, 9, 1)) && !rightIcon.contains(QPoint(5, 8)));
+    auto spent = [](const std::vector<forms::PixelRect> &shape) {
+        bool topEdge = false, inside = false;
+        for (const forms::PixelRect &r : shape) {
+            topEdge = topEdge || (r.left <= 2 && r.right() >= 11 && r.top <= 1 && r.bottom() >= 2);
+            inside = inside || (r.left <= 5 && r.right() > 5 && r.top <= 8 && r.bottom() > 8);
+        }
+        return topEdge && !inside;
+    };
+    EXPECT_TRUE(spent(leftIcon));
+    EXPECT_TRUE(spent(rightIcon));
 }
 
 TEST_F(Play, ARightPressOnThePlateIsAHitAndOpensNoMenu)
@@ -414,7 +424,7 @@ TEST_F(Play, ARightPressOnThePlateIsAHitAndOpensNoMenu)
     desktop.onPopup = [&](forms::Menu &) { ++popups; };
     startGame();
     plan.hitFrame = 5;
-    plan.hitButton = Qt::RightButton;
+    plan.hitButton = forms::vbRightButton;
     throwPlate();
     EXPECT_EQ(Game.HitCount, 1);
     EXPECT_EQ(popups, 0);
@@ -459,7 +469,7 @@ TEST_F(Play, PressesOutsideAGameChangeNothing)
 {
     const GameState before = Game;
     press(stripBackground());
-    press(stripBackground(), Qt::MiddleButton);
+    press(stripBackground(), forms::vbMiddleButton);
     press(centre(strip().Ltama));
     EXPECT_EQ(Game.ShellsLeft, before.ShellsLeft);
     EXPECT_EQ(phase(Game), Phase::Idle);
@@ -488,34 +498,35 @@ void expectInvariants(const GameState &s, int platesThrown)
 // the state stays consistent at every pump and the games still end with a message.
 TEST_F(Play, RandomPressesNeverBreakTheGame)
 {
-    QRandomGenerator random(20261207);
+    std::mt19937 generator(20261207);
+    auto bounded = [&](std::uint32_t n) { return static_cast<int>(generator() % n); };
     int platesThrown = 0;
     int presses = 0;
-    const Qt::MouseButton buttons[] = {Qt::LeftButton, Qt::LeftButton, Qt::RightButton, Qt::MiddleButton};
-    auto randomPoint = [&]() -> QPoint {
-        switch (random.bounded(6)) {
+    const std::int16_t buttons[] = {forms::vbLeftButton, forms::vbLeftButton, forms::vbRightButton, forms::vbMiddleButton};
+    auto randomPoint = [&]() -> forms::PixelPoint {
+        switch (bounded(6)) {
         case 0: return dome();
         case 1: return centre(strip().PicReady);
         case 2: return centre(strip().Img);
         case 3: return centre(strip().pTama[0]);
         default:
-            return strip().hWnd()->mapToGlobal(QPoint(random.bounded(strip().hWnd()->width()), random.bounded(64)));
+            return at(strip(), bounded(static_cast<std::uint32_t>(strip().hWnd()->screenRect().width)), bounded(64));
         }
     };
     auto scheduleRandom = [&](std::uint32_t within) {
-        desktop.click(desktop.elapsed() + random.bounded(within + 1), randomPoint(),
-                      buttons[random.bounded(4)]);
+        desktop.click(desktop.elapsed() + bounded(within + 1), randomPoint(),
+                      buttons[bounded(4)]);
         ++presses;
     };
     desktop.onPopup = [&](forms::Menu &menu) {
-        if (random.bounded(4) == 0)
+        if (bounded(4) == 0)
             menu.items()[2]->Click(); // the version dialog, closed at once
     };
     desktop.onSleep = [&](std::uint64_t, std::uint32_t ms) {
         if (isReadyWait(ms) && strip().Label1.Caption() == "Ready...")
             ++platesThrown;
         expectInvariants(Game, platesThrown);
-        if (random.bounded(3) == 0)
+        if (bounded(3) == 0)
             scheduleRandom(ms + 50);
     };
     forms::hooks().doEvents = [&] {
@@ -523,9 +534,9 @@ TEST_F(Play, RandomPressesNeverBreakTheGame)
         desktop.pump();
     };
     while (desktop.messages.size() < 3 && presses < 20000) {
-        if (phase(Game) == Phase::Idle && random.bounded(3) == 0)
+        if (phase(Game) == Phase::Idle && bounded(3) == 0)
             desktop.clickNow(centre(strip().Img));
-        else if (phase(Game) == Phase::PlateOffered && random.bounded(2) == 0)
+        else if (phase(Game) == Phase::PlateOffered && bounded(2) == 0)
             desktop.clickNow(centre(strip().PicReady));
         else
             scheduleRandom(0);
@@ -543,14 +554,13 @@ TEST_F(Play, RandomPressesNeverBreakTheGame)
 
 // A throw from a fixed seed of the random source, as the player sees it: the ready wait,
 // then where the plate starts and how it moves. The numbers were taken from this program
-// (offscreen screen, 800 pixels wide, virtual time) by running this test with the table
-// empty and printing what it saw. They pin the order of the four draws (wait, side,
+// (virtual time) by running this test with the table empty and printing what it saw. They pin the order of the four draws (wait, side,
 // horizontal step, vertical step) and their formulas, and so that a seed fixes them: a
 // change here changes the game's chance and must be deliberate.
 struct ThrowGolden {
     std::uint64_t seed;
     std::uint32_t waitMs;
-    std::int32_t launchX;  // PlateX when the flight starts, strip twips
+    int side;              // where the flight starts: 4800 twips left (-1) or right (+1) of the centred plate
     float stepX, stepY;    // twips per frame
 };
 
@@ -559,28 +569,32 @@ using GoldenSeeds = Play;
 TEST_F(GoldenSeeds, TheFirstThrowOfAGameIsFixedBySeed)
 {
     const ThrowGolden golden[] = {
-        // seed, wait, launch x, steps: 5895 is the centred plate, +-4800 its launch side.
-        {1, 1566, 10695, -71, -32},
-        {7, 1389, 1095, 73, -29},
-        {42, 1741, 1095, 92, -34},
-        {20261207, 1278, 1095, 87, -40},
+        // seed, wait, side, steps
+        {1, 1566, +1, -71, -32},
+        {7, 1389, -1, 73, -29},
+        {42, 1741, -1, 92, -34},
+        {20261207, 1278, -1, 87, -40},
     };
     startGame();
+    const auto centred = static_cast<std::int32_t>((strip().Width() - strip().SARA.Width()) / 2);
     for (const ThrowGolden &g : golden) {
-        ThrowGolden seen{};
+        std::int32_t launchX = 0;
+        float stepX = 0, stepY = 0;
         // The first flight frame has taken one step (whole twips, gravity +1): undo it to see
         // the launch values.
         plan.eachFrame = [&](int f) {
-            if (f == 1)
-                seen = {g.seed, 0, Game.PlateX - static_cast<std::int32_t>(Game.PlateSpeedX), Game.PlateSpeedX,
-                        Game.PlateSpeedY - 1};
+            if (f == 1) {
+                launchX = Game.PlateX - static_cast<std::int32_t>(Game.PlateSpeedX);
+                stepX = Game.PlateSpeedX;
+                stepY = Game.PlateSpeedY - 1;
+            }
         };
         forms::SeedRandom(g.seed); // the draws come before the throw mixes the clock in
         throwPlate();
         EXPECT_EQ(readyWaitMs, g.waitMs) << "seed " << g.seed;
-        EXPECT_EQ(seen.launchX, g.launchX) << "seed " << g.seed;
-        EXPECT_EQ(seen.stepX, g.stepX) << "seed " << g.seed;
-        EXPECT_EQ(seen.stepY, g.stepY) << "seed " << g.seed;
+        EXPECT_EQ(launchX, centred + g.side * 4800) << "seed " << g.seed;
+        EXPECT_EQ(stepX, g.stepX) << "seed " << g.seed;
+        EXPECT_EQ(stepY, g.stepY) << "seed " << g.seed;
     }
 }
 

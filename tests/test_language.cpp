@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "app/forms/Language.h"
-#include "app/forms/Values.h"
+#include "forms/Language.h"
+#include "forms/Values.h"
 #include "game/Game.h"
 
 namespace {

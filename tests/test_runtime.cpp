@@ -4,17 +4,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QWidget>
-
 #include <memory>
 #include <set>
 
-#include "app/forms/Form.h"
-#include "app/forms/Menu.h"
-#include "app/forms/Screen.h"
-#include "app/forms/Platform.h"
-#include "app/forms/Values.h"
+#include "forms/Form.h"
+#include "forms/Menu.h"
+#include "forms/Screen.h"
+#include "forms/Platform.h"
+#include "forms/Values.h"
 #include "tests/support/VirtualDesktop.h"
 
 namespace {
@@ -27,39 +24,6 @@ TEST(Values, ConversionToWholeNumbersTakesHalvesToTheEvenNeighbour)
         EXPECT_EQ(forms::CLng(x), expected) << x;
     EXPECT_EQ(forms::Int(-0.5), -1);
     EXPECT_EQ(forms::Int(6.999), 6);
-}
-
-// Requests straight to the X server take device pixels: a particle at logical x must land
-// where Qt itself would put a window at x, at every scale, or bursts fly off at a fraction
-// of their place. Qt rounds halves away from zero and scales about the screen's edge.
-TEST(DevicePixels, LogicalPixelsScaleAboutTheScreensEdgeAndRoundLikeQt)
-{
-    struct Case {
-        int logical;
-        double ratio;
-        int origin;
-        int device;
-    };
-    const Case cases[] = {
-        {640, 1.0, 0, 640},
-        {640, 2.0, 0, 1280},
-        {3, 1.5, 0, 5},          // 4.5
-        {2, 1.25, 0, 3},         // 2.5
-        {7, 1.25, 0, 9},         // 8.75
-        {-3, 1.5, 0, -5},        // -4.5
-        {1100, 2.0, 1024, 1176}, // a primary screen right of another keeps its edge
-        {1030, 1.5, 1024, 1033},
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(forms::toDevicePixels(c.logical, c.ratio, c.origin), c.device)
-            << c.logical << " at " << c.ratio << " from " << c.origin;
-
-    // Reading a place back from the server gives the logical place the program asked for.
-    for (const double ratio : {1.0, 1.25, 1.5, 2.0})
-        for (const int origin : {0, 1024})
-            for (int x = -40; x < 2100; ++x)
-                ASSERT_EQ(forms::fromDevicePixels(forms::toDevicePixels(x, ratio, origin), ratio, origin), x)
-                    << x << " at " << ratio << " from " << origin;
 }
 
 TEST(Values, ValReadsTheLeadingNumberOnly)
@@ -151,18 +115,22 @@ TEST(Regions, InvalidRecordsAreRefused)
     EXPECT_FALSE(forms::ExtCreateRegion(&identity, bytes(huge), huge.data()));
 }
 
+// A window 20 pixels square to clip.
+struct ShapedWindow : forms::Form {
+    ShapedWindow() : forms::Form(forms::FormStyle::Hidden) { Move(0, 0, 300, 300); }
+};
+
 TEST(Regions, RectanglesAreHalfOpenAndEmptyOnesAddNothing)
 {
     const auto r = record(32, 1, {{0, 0, 5, 5}, {5, 0, 10, 5}, {7, 7, 7, 9}, {9, 9, 8, 10}});
     forms::HRGN region = forms::ExtCreateRegion(nullptr, bytes(r), r.data());
     ASSERT_TRUE(region);
-    EXPECT_EQ(forms::RegionRectCount(*region), 1) << "touching rectangles merge; empty and inverted ones vanish";
 
-    QWidget widget;
-    widget.resize(20, 20);
-    ASSERT_EQ(forms::SetWindowRgn(&widget, region, true), 1);
+    ShapedWindow window;
+    ASSERT_EQ(forms::SetWindowRgn(window.hWnd(), region, true), 1);
     EXPECT_FALSE(region) << "the window took the region over";
-    EXPECT_EQ(widget.mask(), QRegion(0, 0, 10, 5));
+    EXPECT_EQ(window.hWnd()->shape(), (std::vector<forms::PixelRect>{{0, 0, 10, 5}}))
+        << "touching rectangles merge; empty and inverted ones vanish";
 }
 
 TEST(Regions, AnEmptyRegionHidesTheWholeWindow)
@@ -170,11 +138,12 @@ TEST(Regions, AnEmptyRegionHidesTheWholeWindow)
     const auto r = record(32, 1, {});
     forms::HRGN region = forms::ExtCreateRegion(nullptr, bytes(r), r.data());
     ASSERT_TRUE(region);
-    QWidget widget;
-    widget.resize(20, 20);
-    forms::SetWindowRgn(&widget, region, false);
-    EXPECT_FALSE(widget.mask().isEmpty());
-    EXPECT_FALSE(widget.mask().intersects(widget.rect()));
+    ShapedWindow window;
+    forms::SetWindowRgn(window.hWnd(), region, false);
+    const std::vector<forms::PixelRect> shape = window.hWnd()->shape();
+    EXPECT_FALSE(shape.empty()) << "a window without a shape would be rectangular";
+    for (const forms::PixelRect &rect : shape)
+        EXPECT_TRUE(rect.right() <= 0 || rect.bottom() <= 0 || rect.left >= 20 || rect.top >= 20);
 }
 
 // A window with a control and a counter of presses on each, to watch delivery.
@@ -195,9 +164,9 @@ TEST(VirtualDesktop, ScriptedPressesArriveAtTheFirstPumpAfterTheirTime)
 {
     VirtualDesktop desktop;
     PressTarget target;
-    desktop.click(100, QPoint(5, 5), Qt::LeftButton);
-    desktop.click(150, QPoint(100, 50), Qt::RightButton);
-    desktop.click(150, QPoint(100, 50), Qt::MiddleButton);
+    desktop.click(100, {5, 5}, forms::vbLeftButton);
+    desktop.click(150, {100, 50}, forms::vbRightButton);
+    desktop.click(150, {100, 50}, forms::vbMiddleButton);
     forms::DoEvents();
     EXPECT_TRUE(target.boxPresses.empty()) << "nothing before its time";
     forms::Sleep(120);
@@ -235,24 +204,27 @@ TEST(VirtualDesktop, TimersFireAtTheFirstPumpAfterTheirTimeWhileTheirOwnerLives)
 // The program shows a panel, pumps once and then blocks: that one pump must paint it.
 TEST(MessagePump, OnePassPaintsAControlJustShown)
 {
-    struct PaintCounter : QObject {
-        int paints = 0;
-        bool eventFilter(QObject *, QEvent *event) override
+    struct CountedBox : forms::PictureBox {
+        using forms::PictureBox::PictureBox;
+        void paint(forms::body::Canvas &canvas) override
         {
-            paints += event->type() == QEvent::Paint;
-            return false;
+            ++paints;
+            forms::PictureBox::paint(canvas);
         }
-    } counter;
+        int paints = 0;
+    };
     PressTarget target;
+    CountedBox box(target);
+    box.Move(0, 0, 600, 600);
     forms::DoEvents();
     forms::DoEvents();
-    target.box.setVisible(false);
+    box.setVisible(false);
     forms::DoEvents();
-    target.box.hWnd()->installEventFilter(&counter);
-    target.box.setBackColor(forms::RGB(255, 255, 192));
-    target.box.setVisible(true);
+    box.paints = 0;
+    box.setBackColor(forms::RGB(255, 255, 192));
+    box.setVisible(true);
     forms::DoEvents();
-    EXPECT_GT(counter.paints, 0);
+    EXPECT_GT(box.paints, 0);
 }
 
 TEST(Exit, EndStopsTheProcessFromInsideNestedLoops)
@@ -265,7 +237,7 @@ TEST(Exit, EndStopsTheProcessFromInsideNestedLoops)
                 forms::DoEvents();
                 forms::End();
             };
-            desktop.clickNow(QPoint(5, 5));
+            desktop.clickNow({5, 5});
             forms::DoEvents();
             std::fputs("returned from the pump", stderr);
             std::abort();

@@ -3,15 +3,16 @@
 
 #include <gtest/gtest.h>
 
-#include <QWidget>
+#include <algorithm>
 
-#include "app/forms/Runtime.h"
-#include "app/forms/Screen.h"
 #include "app/frmBG.h"
 #include "app/frmMenu.h"
 #include "burst/modBarn.h"
+#include "forms/Runtime.h"
+#include "forms/Screen.h"
 #include "game/GameState.h"
 #include "game/modMove.h"
+#include "tests/support/Shot.h"
 #include "tests/support/StripOnDesktop.h"
 
 namespace {
@@ -35,7 +36,7 @@ protected:
     }
 
     // The strip's window in pixels, and its controls' places in twips.
-    QRect window() const { return strip().hWnd()->geometry(); }
+    forms::PixelRect window() const { return strip().hWnd()->screenRect(); }
     void expectLaidOutAcross(int widthPx) const
     {
         const int w = widthPx * 15;
@@ -54,7 +55,7 @@ TEST_F(Screens, TheStripSpansThePrimaryScreensWorkAreaWhereverItLies)
     struct Case {
         const char *desktop;
         forms::ScreenView primary;
-        QRect strip; // pixels
+        forms::PixelRect strip; // pixels
     };
     const Case cases[] = {
         {"primary right of a 1024x768 monitor", screenAt({1024, 0, 1280, 720}), {1024, 656, 1280, 64}},
@@ -70,10 +71,10 @@ TEST_F(Screens, TheStripSpansThePrimaryScreensWorkAreaWhereverItLies)
         SCOPED_TRACE(c.desktop);
         start(c.primary);
         EXPECT_EQ(window(), c.strip);
-        EXPECT_EQ(strip().Left(), static_cast<float>(c.strip.x() * 15));
-        EXPECT_EQ(strip().Top(), static_cast<float>(c.strip.y() * 15));
-        expectLaidOutAcross(c.strip.width());
-        EXPECT_EQ(strip().Img.Left(), centredTitle(c.strip.width())) << "the title is centred in the strip";
+        EXPECT_EQ(strip().Left(), static_cast<float>(c.strip.left * 15));
+        EXPECT_EQ(strip().Top(), static_cast<float>(c.strip.top * 15));
+        expectLaidOutAcross(c.strip.width);
+        EXPECT_EQ(strip().Img.Left(), centredTitle(c.strip.width)) << "the title is centred in the strip";
         forms::DestroyDefaultInstances();
     }
 }
@@ -81,23 +82,22 @@ TEST_F(Screens, TheStripSpansThePrimaryScreensWorkAreaWhereverItLies)
 TEST_F(Screens, TheIdleStripFollowsResolutionAndPanelChanges)
 {
     start(screenAt({0, 0, 1920, 1080}));
-    ASSERT_EQ(window(), QRect(0, 1016, 1920, 64));
+    ASSERT_EQ(window(), (forms::PixelRect{0, 1016, 1920, 64}));
 
     change(screenAt({0, 0, 1280, 720}));
-    EXPECT_EQ(window(), QRect(0, 656, 1280, 64)) << "1080 to 720: the whole strip on the screen";
+    EXPECT_EQ(window(), (forms::PixelRect{0, 656, 1280, 64})) << "1080 to 720: the whole strip on the screen";
     expectLaidOutAcross(1280);
     EXPECT_EQ(strip().Img.Left(), centredTitle(1280));
 
     change({{0, 0, 1280, 720}, {0, 0, 1280, 680}});
-    EXPECT_EQ(window(), QRect(0, 616, 1280, 64)) << "a bottom panel appeared after start";
+    EXPECT_EQ(window(), (forms::PixelRect{0, 616, 1280, 64})) << "a bottom panel appeared after start";
 
     change(screenAt({0, 0, 1920, 1080}));
-    EXPECT_EQ(window(), QRect(0, 1016, 1920, 64)) << "720 to 1080: on the bottom at the new width";
+    EXPECT_EQ(window(), (forms::PixelRect{0, 1016, 1920, 64})) << "720 to 1080: on the bottom at the new width";
     EXPECT_EQ(strip().Img.Left(), centredTitle(1920));
     expectIdleStrip();
 
-    const QImage shot = strip().hWnd()->grab().toImage();
-    EXPECT_EQ(QColor(shot.pixel(1919, 0)), QColor(72, 115, 255)) << "the sky is painted across the new width";
+    EXPECT_EQ(Shot(*strip().hWnd()).at(1919, 0), forms::RGB(72, 115, 255)) << "the sky is painted across the new width";
 }
 
 // A flight keeps flying in the strip's coordinates; the panel and the next throw use the
@@ -122,7 +122,7 @@ TEST_F(Screens, AChangeMidGameReLaysTheStripAndTheNextThrowUsesTheNewWidth)
     for (std::size_t i = 1; i < plateX.size(); ++i)
         EXPECT_EQ(std::abs(plateX[i] - plateX[i - 1]), std::abs(Game.PlateSpeedX)) << "frame " << i;
 
-    EXPECT_EQ(window(), QRect(0, 656, 1280, 64));
+    EXPECT_EQ(window(), (forms::PixelRect{0, 656, 1280, 64}));
     expectLaidOutAcross(1280);
     EXPECT_EQ(strip().Img.Left(), -30000) << "the title stays out during the game";
     EXPECT_EQ(strip().PicReady.Left(), static_cast<float>((1280 * 15 - 825) / 2)) << "the next panel in the middle";
@@ -140,22 +140,22 @@ TEST_F(Screens, AChangeMidGameReLaysTheStripAndTheNextThrowUsesTheNewWidth)
 TEST_F(Screens, AChangeWhileTheMenuIsOpenWaitsForItToClose)
 {
     start(screenAt({0, 0, 1920, 1080}));
-    QRect duringMenu;
+    forms::PixelRect duringMenu;
     desktop.onPopup = [&](forms::Menu &) {
         change(screenAt({0, 0, 1280, 720}));
         duringMenu = window();
     };
-    press(stripBackground(), Qt::RightButton);
-    EXPECT_EQ(duringMenu, QRect(0, 1016, 1920, 64));
-    EXPECT_EQ(window(), QRect(0, 656, 1280, 64));
+    press(stripBackground(), forms::vbRightButton);
+    EXPECT_EQ(duringMenu, (forms::PixelRect{0, 1016, 1920, 64}));
+    EXPECT_EQ(window(), (forms::PixelRect{0, 656, 1280, 64}));
 
     forms::hooks().msgBox = [&](const std::string &) {
         change(screenAt({0, 0, 1024, 768}));
         duringMenu = window();
     };
     forms::MsgBox("スコアは0点でした");
-    EXPECT_EQ(duringMenu, QRect(0, 656, 1280, 64));
-    EXPECT_EQ(window(), QRect(0, 704, 1024, 64));
+    EXPECT_EQ(duringMenu, (forms::PixelRect{0, 656, 1280, 64}));
+    EXPECT_EQ(window(), (forms::PixelRect{0, 704, 1024, 64}));
 }
 
 TEST_F(Screens, ParticlesFlyOverTheWholePrimaryScreenWhereverItLies)
@@ -170,14 +170,18 @@ TEST_F(Screens, ParticlesFlyOverTheWholePrimaryScreenWhereverItLies)
     // A burst from a plate on the strip: every particle shows in the first frame, and none is
     // ever drawn outside the primary screen.
     int firstFrame = -1;
-    QRect drawnOver;
+    int left = 1 << 30, top = 1 << 30, right = -(1 << 30), bottom = -(1 << 30); // drawn over
     desktop.onSleep = [&](std::uint64_t, std::uint32_t) {
         int shown = 0;
         for (const frmDot *dot : modBarn::Dots) {
-            if (!dot->hWnd()->isVisible())
+            if (!dot->hWnd()->shown())
                 continue;
             ++shown;
-            drawnOver |= QRect(dot->hWnd()->pos(), QSize(1, 1));
+            const forms::PixelRect place = dot->hWnd()->screenRect();
+            left = std::min(left, place.left);
+            top = std::min(top, place.top);
+            right = std::max(right, place.left);
+            bottom = std::max(bottom, place.top);
         }
         if (firstFrame < 0)
             firstFrame = shown;
@@ -185,10 +189,9 @@ TEST_F(Screens, ParticlesFlyOverTheWholePrimaryScreenWhereverItLies)
     modBarn::Burst(strip().Left() + 3000, strip().Top() + 300);
     EXPECT_EQ(firstFrame, 19);
     // A particle exactly on the right or bottom edge is still drawn there.
-    const QRect primaryWithEdges(1024, 48, 1281, 721);
-    EXPECT_TRUE(primaryWithEdges.contains(drawnOver))
-        << drawnOver.left() << "," << drawnOver.top() << " to " << drawnOver.right() << "," << drawnOver.bottom();
-    EXPECT_LT(drawnOver.left(), 1024 + 200) << "particles reach the screen's left part";
+    EXPECT_TRUE(left >= 1024 && top >= 48 && right <= 1024 + 1280 && bottom <= 48 + 720)
+        << left << "," << top << " to " << right << "," << bottom;
+    EXPECT_LT(left, 1024 + 200) << "particles reach the screen's left part";
 }
 
 } // namespace

@@ -1,50 +1,75 @@
-// Sprite outlines: the three region records, the outlines they give real widgets,
+// Sprite outlines: the three region records, the outlines they give real windows,
 // and what the shaped sprites show over the strip().
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QImage>
-#include <QRegion>
-#include <QWidget>
+#include <set>
+#include <utility>
 
-#include "app/forms/Platform.h"
 #include "app/frmBG.h"
+#include "forms/Platform.h"
 #include "sprites/mod_RGN_Data.h"
 #include "sprites/mod_RGN_Proc.h"
+#include "tests/support/Shot.h"
 #include "tests/support/StripOnDesktop.h"
 
 namespace {
 
 using mod_RGN_Proc::RgnData;
+using forms::PixelRect;
+using forms::RGB;
 
-QRect rectAt(const mod_RGN_Proc::RegionRecord &record, std::size_t at)
+// The pixels a shape covers, whatever rectangles it is stored as.
+using Pixels = std::set<std::pair<int, int>>;
+
+Pixels pixelsOf(const std::vector<PixelRect> &rects)
 {
-    return QRect(record[at], record[at + 1], record[at + 2] - record[at], record[at + 3] - record[at + 1]);
+    Pixels pixels;
+    for (const PixelRect &r : rects)
+        for (int y = r.top; y < r.bottom(); ++y)
+            for (int x = r.left; x < r.right(); ++x)
+                pixels.emplace(x, y);
+    return pixels;
 }
 
-QRegion regionOf(const mod_RGN_Proc::RegionRecord &record)
+PixelRect rectAt(const mod_RGN_Proc::RegionRecord &record, std::size_t at)
 {
-    QRegion region;
+    return {record[at], record[at + 1], record[at + 2] - record[at], record[at + 3] - record[at + 1]};
+}
+
+std::vector<PixelRect> rectsOf(const mod_RGN_Proc::RegionRecord &record)
+{
+    std::vector<PixelRect> rects;
     for (int i = 0; i < record[2]; ++i)
-        region += rectAt(record, 8 + 4 * static_cast<std::size_t>(i));
-    return region;
+        rects.push_back(rectAt(record, 8 + 4 * static_cast<std::size_t>(i)));
+    return rects;
 }
 
-// The pixels of a picture that are not of the given ground colour.
-QRegion pixelsOtherThan(const char *resource, QRgb ground)
+Pixels regionOf(const mod_RGN_Proc::RegionRecord &record) { return pixelsOf(rectsOf(record)); }
+
+bool contains(const PixelRect &outer, const PixelRect &inner)
 {
-    const QImage image(resource);
-    QRegion region;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if ((image.pixel(x, y) & 0xFFFFFF) != (ground & 0xFFFFFF))
-                region += QRect(x, y, 1, 1);
-    return region;
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right() <= outer.right()
+        && inner.bottom() <= outer.bottom();
 }
 
-// Regions cover the same pixels, whatever rectangles they are stored as.
-bool samePixels(const QRegion &a, const QRegion &b) { return a.xored(b).isEmpty(); }
+// The pixels of a picture that are not of the given ground colour, as a window shows it.
+Pixels pixelsOtherThan(const char *name, forms::Color ground)
+{
+    struct PictureWindow : forms::Form {
+        PictureWindow() : forms::Form(forms::FormStyle::Hidden), box(*this) { box.setAutoSize(true); }
+        forms::PictureBox box;
+    } window;
+    window.box.setPicture(forms::Picture::Load(name));
+    const Shot shot(*window.box.hWnd());
+    Pixels pixels;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width; ++x)
+            if (shot.at(x, y) != ground)
+                pixels.emplace(x, y);
+    return pixels;
+}
 
 TEST(OutlineRecords, HeadersDescribeTheirRectangles)
 {
@@ -52,9 +77,9 @@ TEST(OutlineRecords, HeadersDescribeTheirRectangles)
     struct Expected {
         int count;
         std::uint32_t bytes;
-        QRect bound;
+        PixelRect bound;
     };
-    const Expected expected[] = {{2, 64, QRect(1, 1, 11, 20)}, {9, 176, QRect(1, 1, 11, 20)}, {4, 96, QRect(1, 0, 12, 5)}};
+    const Expected expected[] = {{2, 64, {1, 1, 11, 20}}, {9, 176, {1, 1, 11, 20}}, {4, 96, {1, 0, 12, 5}}};
     for (std::size_t i = 0; i < 3; ++i) {
         const auto &record = RgnData[i];
         EXPECT_EQ(record[0], 32);
@@ -62,15 +87,14 @@ TEST(OutlineRecords, HeadersDescribeTheirRectangles)
         EXPECT_EQ(record[2], expected[i].count) << i;
         EXPECT_EQ(record[3], 16 * record[2]) << i;
         EXPECT_EQ(mod_RGN_Proc::RecordBytes(record), expected[i].bytes) << i;
-        const QRect bound = rectAt(record, 4);
+        const PixelRect bound = rectAt(record, 4);
         EXPECT_EQ(bound, expected[i].bound) << i;
-        QRegion seen;
-        for (int r = 0; r < record[2]; ++r) {
-            const QRect rect = rectAt(record, 8 + 4 * static_cast<std::size_t>(r));
-            EXPECT_TRUE(bound.contains(rect)) << i << " rect " << r;
-            EXPECT_FALSE(seen.intersects(rect)) << i << " rect " << r << " overlaps";
-            seen += rect;
+        std::size_t seen = 0;
+        for (const PixelRect &rect : rectsOf(record)) {
+            EXPECT_TRUE(contains(bound, rect)) << i << " rect " << rect.left << "," << rect.top;
+            seen += static_cast<std::size_t>(rect.width * rect.height);
         }
+        EXPECT_EQ(regionOf(record).size(), seen) << i << ": no two rectangles overlap";
     }
 }
 
@@ -79,35 +103,44 @@ TEST(OutlineRecords, HeadersDescribeTheirRectangles)
 TEST(OutlineRecords, OutlinesMatchThePictures)
 {
     mod_RGN_Proc::InitRgnData();
-    EXPECT_TRUE(samePixels(regionOf(RgnData[0]), pixelsOtherThan(":/shell_loaded.bmp", qRgb(255, 255, 255))));
-    EXPECT_TRUE(samePixels(regionOf(RgnData[1]), pixelsOtherThan(":/shell_spent.bmp", qRgb(255, 255, 255))));
-    EXPECT_TRUE(samePixels(regionOf(RgnData[2]), pixelsOtherThan(":/plate.bmp", qRgb(255, 0, 255))));
+    EXPECT_EQ(regionOf(RgnData[0]), pixelsOtherThan("shell_loaded.bmp", RGB(255, 255, 255)));
+    EXPECT_EQ(regionOf(RgnData[1]), pixelsOtherThan("shell_spent.bmp", RGB(255, 255, 255)));
+    EXPECT_EQ(regionOf(RgnData[2]), pixelsOtherThan("plate.bmp", RGB(255, 0, 255)));
 
-    const QRegion dome = regionOf(RgnData[2]);
+    const Pixels dome = regionOf(RgnData[2]);
     const int widths[] = {6, 10, 12, 12};
     for (int row = 0; row < 4; ++row) {
-        const QRegion line = dome & QRect(0, row + 1, 14, 1);
-        EXPECT_EQ(line.boundingRect().width(), widths[row]) << "row " << row + 1;
-        EXPECT_EQ(line.rectCount(), 1);
+        int first = 14, last = -1, count = 0;
+        for (const auto &[x, y] : dome) {
+            if (y != row + 1)
+                continue;
+            first = std::min(first, x);
+            last = std::max(last, x);
+            ++count;
+        }
+        EXPECT_EQ(last - first + 1, widths[row]) << "row " << row + 1;
+        EXPECT_EQ(count, widths[row]) << "row " << row + 1 << " has no gap";
     }
 }
 
 using ShapedSprites = StripOnDesktop;
 
-TEST_F(ShapedSprites, RealWidgetsAreClippedToTheOutlines)
+TEST_F(ShapedSprites, RealWindowsAreClippedToTheOutlines)
 {
-    EXPECT_TRUE(samePixels(strip().SARA.hWnd()->mask(), regionOf(RgnData[2])));
-    EXPECT_EQ(strip().SARA.hWnd()->size(), QSize(14, 8));
+    EXPECT_EQ(pixelsOf(strip().SARA.hWnd()->shape()), regionOf(RgnData[2]));
+    EXPECT_EQ(strip().SARA.hWnd()->screenRect().width, 14);
+    EXPECT_EQ(strip().SARA.hWnd()->screenRect().height, 8);
     for (auto &icon : strip().pTama) {
-        EXPECT_TRUE(samePixels(icon.hWnd()->mask(), regionOf(RgnData[0])));
-        EXPECT_EQ(icon.hWnd()->size(), QSize(13, 22));
+        EXPECT_EQ(pixelsOf(icon.hWnd()->shape()), regionOf(RgnData[0]));
+        EXPECT_EQ(icon.hWnd()->screenRect().width, 13);
+        EXPECT_EQ(icon.hWnd()->screenRect().height, 22);
     }
 }
 
 TEST_F(ShapedSprites, SwitchingAShellToSpentKeepsItsBoxAndShowsOnlyTheOutline)
 {
     auto &icon = strip().pTama[0];
-    const QRect before = icon.hWnd()->geometry();
+    const PixelRect before = icon.hWnd()->screenRect();
     for (int round = 0; round < 2; ++round) {
         mod_RGN_Proc::SizeSprite(1, icon);
         mod_RGN_Proc::ApplyRgn(1, icon);
@@ -115,9 +148,10 @@ TEST_F(ShapedSprites, SwitchingAShellToSpentKeepsItsBoxAndShowsOnlyTheOutline)
     }
     EXPECT_EQ(icon.Width(), 195);
     EXPECT_EQ(icon.Height(), 330);
-    EXPECT_EQ(icon.hWnd()->geometry(), before);
-    EXPECT_TRUE(samePixels(icon.hWnd()->mask(), regionOf(RgnData[1])));
-    EXPECT_FALSE(icon.hWnd()->mask().contains(QPoint(5, 8))) << "the shell's inside is see-through";
+    EXPECT_EQ(icon.hWnd()->screenRect(), before);
+    const Pixels shape = pixelsOf(icon.hWnd()->shape());
+    EXPECT_EQ(shape, regionOf(RgnData[1]));
+    EXPECT_FALSE(shape.count({5, 8})) << "the shell's inside is see-through";
 }
 
 TEST_F(ShapedSprites, SizeSpriteIgnoresUnknownIndexes)
@@ -136,20 +170,20 @@ TEST_F(ShapedSprites, NoGroundColourShowsOnTheStrip)
     strip().SARA.setVisible(true);
     for (auto &icon : strip().pTama)
         icon.setVisible(true);
-    const QImage shot = strip().hWnd()->grab().toImage();
-    auto count = [&](QRect area, QRgb colour) {
-        int n = 0;
-        for (int y = area.top(); y <= area.bottom(); ++y)
-            for (int x = area.left(); x <= area.right(); ++x)
-                n += (shot.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF);
-        return n;
+    const Shot shot(*strip().hWnd());
+    const PixelRect origin = strip().hWnd()->screenRect();
+    auto onStrip = [&](const forms::Control &c) {
+        const PixelRect r = c.hWnd()->screenRect();
+        return PixelRect{r.left - origin.left, r.top - origin.top, r.width, r.height};
     };
-    const QRect plate = strip().SARA.hWnd()->geometry();
-    EXPECT_EQ(count(plate, qRgb(255, 0, 255)), 0);
-    EXPECT_GT(count(plate, qRgb(255, 255, 255)), 0) << "the dome itself is drawn";
-    const QRect shells = strip().pTama[0].hWnd()->geometry().united(strip().pTama[1].hWnd()->geometry());
-    EXPECT_EQ(count(shells, qRgb(255, 255, 255)), 0);
-    EXPECT_GT(count(shells, qRgb(0, 0, 128)), 0) << "the loaded shells' bodies are drawn";
+    const PixelRect plate = onStrip(strip().SARA);
+    EXPECT_EQ(shot.count(plate, RGB(255, 0, 255)), 0);
+    EXPECT_GT(shot.count(plate, RGB(255, 255, 255)), 0) << "the dome itself is drawn";
+    const PixelRect left = onStrip(strip().pTama[0]), right = onStrip(strip().pTama[1]);
+    const PixelRect shells{left.left, std::min(left.top, right.top), right.right() - left.left,
+                           std::max(left.bottom(), right.bottom()) - std::min(left.top, right.top)};
+    EXPECT_EQ(shot.count(shells, RGB(255, 255, 255)), 0);
+    EXPECT_GT(shot.count(shells, RGB(0, 0, 128)), 0) << "the loaded shells' bodies are drawn";
 }
 
 TEST(OutlineFailure, ARecordThatWasNeverFilledEndsTheProgramWithAMessage)

@@ -3,8 +3,9 @@
 #
 # Usage: tools/install-deps.sh [GROUP]...   (default: run)
 #   run      build the program and play it in place (make run)
-#   test     run, plus what the tests use: Xvfb, a window manager, the fuzzer's compiler, and
-#            the checkers of the installed files and of the package (make test)
+#   test     run, plus what the tests and benchmarks use: Xvfb, a window manager, a session
+#            bus, the fuzzer's compiler, and the checkers of the installed files and of the
+#            package (make test, make bench)
 #   package  run, plus what makes the Debian package (make package)
 #   install  run, plus what installing from source needs: the manual page and the release
 #            build's flags (make install)
@@ -20,14 +21,14 @@ run=(
     fonts-ipafont
 )
 test=(
-    xvfb xauth xdotool x11-utils x11-apps x11-xserver-utils imagemagick openbox wmctrl
+    xvfb xauth xdotool x11-utils x11-apps x11-xserver-utils imagemagick openbox wmctrl dbus
     clang libclang-rt-14-dev
     python3 python3-pil python3-xlib python3-pyatspi dbus-daemon
     weston sway xwayland grim
     desktop-file-utils appstream lintian man-db
     help2man dpkg-dev file
 )
-windows=(g++-mingw-w64-x86-64-posix wine wine64 googletest nsis)
+windows=(g++-mingw-w64-x86-64-posix wine wine64 googletest locales nsis)
 package=(help2man dpkg-dev file)
 install=(help2man dpkg-dev)
 

@@ -57,7 +57,7 @@ file(WRITE "${OUTPUT}.new" "// Made from the translation files by tools/ts_catal
 
 #include <array>
 
-#include \"app/forms/Language.h\"
+#include \"forms/Language.h\"
 
 namespace forms {
 

@@ -72,6 +72,17 @@ POINT pressOrMouse()
     return mouse;
 }
 
+// In the lower half of its monitor's work area (where the strip lies) a menu opens upwards,
+// its corner at the press, as Windows itself flips a menu that has no room below; Wine
+// would slide it up over the press instead.
+UINT verticalAlignment(POINT at)
+{
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromPoint(at, MONITOR_DEFAULTTONEAREST), &monitor);
+    return at.y > (monitor.rcWork.top + monitor.rcWork.bottom) / 2 ? TPM_BOTTOMALIGN : TPM_TOPALIGN;
+}
+
 } // namespace
 
 void menuOpening(HMENU native)
@@ -103,8 +114,8 @@ void popupMenu(Menu &menu)
     const POINT at = pressOrMouse();
     // The owner must be in the foreground, or a click elsewhere would not close the menu.
     SetForegroundWindow(owner);
-    const UINT chosen = static_cast<UINT>(
-        TrackPopupMenuEx(native, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN, at.x, at.y, owner, nullptr));
+    const UINT chosen = static_cast<UINT>(TrackPopupMenuEx(
+        native, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | verticalAlignment(at), at.x, at.y, owner, nullptr));
     PostMessageW(owner, WM_NULL, 0, 0);
     DestroyMenu(native);
     g_popup = outer;

@@ -42,6 +42,8 @@ COLORREF colorRef(Color color);
 // The union of the rectangles (logical pixels from `origin`) in device pixels, each
 // magnified by `factor` like the pictures they outline.
 HRGN region(const std::vector<PixelRect> &rects, double factor, PixelPoint origin);
+// Their union as Windows keeps a region: rectangles in bands, touching ones merged.
+std::vector<PixelRect> canonical(const std::vector<PixelRect> &rects);
 
 // A picture's pixels, premultiplied BGRA rows top down, as GDI blends them; kept once at
 // its own size and once at the device scale it was last drawn at.
@@ -131,7 +133,7 @@ public:
     void centreModal(const PixelRect &on) override;
     PixelRect screenRect() const override;
     bool shown() const override;
-    std::vector<PixelRect> shape() const override { return shape_; }
+    std::vector<PixelRect> shape() const override { return canonical(shape_); }
     std::vector<Color> grab() const override;
 
     ::HWND handle() const { return hwnd_; }

@@ -126,6 +126,21 @@ HRGN region(const std::vector<PixelRect> &rects, double factor, PixelPoint origi
     return outline;
 }
 
+std::vector<PixelRect> canonical(const std::vector<PixelRect> &rects)
+{
+    if (rects.empty())
+        return {};
+    const HRGN outline = region(rects, 1.0, {});
+    std::vector<RGNDATA> data(GetRegionData(outline, 0, nullptr) / sizeof(RGNDATA) + 1);
+    GetRegionData(outline, static_cast<DWORD>(data.size() * sizeof(RGNDATA)), data.data());
+    DeleteObject(outline);
+    const auto *band = reinterpret_cast<const RECT *>(data.front().Buffer);
+    std::vector<PixelRect> merged;
+    for (DWORD i = 0; i < data.front().rdh.nCount; ++i)
+        merged.push_back({band[i].left, band[i].top, band[i].right - band[i].left, band[i].bottom - band[i].top});
+    return merged;
+}
+
 Bitmap::Bitmap(int width, int height, std::vector<std::uint32_t> pixels)
     : width_(width), height_(height), pixels_(std::move(pixels))
 {

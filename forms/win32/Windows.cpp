@@ -159,7 +159,10 @@ std::vector<NativeWindow *> NativeWindow::topLevelWindows()
     std::vector<NativeWindow *> found;
     EnumWindows(
         [](::HWND hwnd, LPARAM list) {
-            NativeWindow *window = from(hwnd);
+            // Another copy's windows carry the property too, pointing into that copy.
+            DWORD process = 0;
+            GetWindowThreadProcessId(hwnd, &process);
+            NativeWindow *window = process == GetCurrentProcessId() ? from(hwnd) : nullptr;
             if (window && window->topLevel_ && IsWindowVisible(hwnd))
                 reinterpret_cast<std::vector<NativeWindow *> *>(list)->push_back(window);
             return TRUE;
@@ -544,6 +547,9 @@ LRESULT NativeWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DPICHANGED:
         place();
         InvalidateRect(hwnd_, nullptr, FALSE);
+        // Shown windows hear of a new scale; the hidden one that watches the screen may not.
+        if (style_ == FormStyle::Strip)
+            screensChanged();
         return 0;
     default: break;
     }

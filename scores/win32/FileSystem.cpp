@@ -111,14 +111,22 @@ bool writeDurably(Handle &file, std::string_view bytes)
     return file.close() && flushed;
 }
 
-// Puts the written temporary in the target's place. A reader's handle, shared as it is,
-// still stops MoveFileExW from replacing a file, but not ReplaceFileW, which also keeps the
-// old file's attributes and access rules; a first table has nothing to replace.
+// Puts the written temporary in the target's place in one step, a rename that replaces
+// it: killed at any moment, the save leaves the old table or the new one. (ReplaceFileW
+// takes several steps, between which the table exists under no name at all.) A reader's
+// handle, shared as it is, may refuse the rename for the moment of its read: tried again.
 bool moveOver(const std::wstring &temporary, const std::wstring &target)
 {
-    if (::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return ::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
-    return ::ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+    constexpr int kAttempts = 100;
+    constexpr DWORD kPauseMs = 10;
+    for (int attempt = 1;; ++attempt) {
+        if (::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        const DWORD error = ::GetLastError();
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == kAttempts)
+            return false;
+        ::Sleep(kPauseMs);
+    }
 }
 
 } // namespace
@@ -162,12 +170,18 @@ bool makeFolder(const std::string &folder)
 
 std::string dataFolder()
 {
-    wchar_t *roaming = nullptr;
-    std::string folder;
-    if (::SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &roaming) == S_OK)
-        folder = narrow(roaming) + "\\Kestrin";
-    ::CoTaskMemFree(roaming);
-    return folder;
+    // %APPDATA% as the user's environment has it, when it is a full path (a drive or a
+    // share); else where the system keeps the roaming application data.
+    std::wstring roaming(MAX_PATH, L'\0');
+    roaming.resize(::GetEnvironmentVariableW(L"APPDATA", roaming.data(), DWORD(roaming.size())));
+    const bool onDrive = roaming.size() >= 3 && roaming[1] == L':' && (roaming[2] == L'\\' || roaming[2] == L'/');
+    if (roaming.size() >= MAX_PATH || !(onDrive || roaming.starts_with(L"\\\\")))
+        roaming.clear();
+    wchar_t *known = nullptr;
+    if (roaming.empty() && ::SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &known) == S_OK)
+        roaming = known;
+    ::CoTaskMemFree(known);
+    return roaming.empty() ? std::string() : narrow(roaming) + "\\Kestrin";
 }
 
 Lock::~Lock()

@@ -11,6 +11,10 @@ and a `Checks` class (a `FactsCase`) whose test methods judge those facts. CTest
 Exit status 77 means skipped: the recording could not start an X server here, so no check
 can be judged. Programs named in KESTRIN_E2E_HIDE (separated by spaces) count as not
 installed, so that a run can show what a machine without them does.
+
+Every scenario takes runner=wine, for KESTRIN the Windows program (kestrin.exe), which then
+runs under Wine in a prefix that the tree's Wine recordings share, in a Japanese locale; and
+folder=NAME, the name of the folder the program is copied into.
 """
 
 import importlib
@@ -31,6 +35,8 @@ from pathlib import Path
 SKIPPED = 77
 FACTS_FILE = "facts.json"
 SOURCE_DIR = Path(__file__).resolve().parents[2]
+WINE = SOURCE_DIR / "tests" / "wine" / "wine.sh"
+WINE_LOADER = "/usr/lib/wine/wine64"
 STRIP_H = 64  # the strip's height in logical pixels
 BLACK = (0, 0, 0)  # an unpainted window
 
@@ -50,6 +56,7 @@ class Session:
         self.outdir = Path(outdir)
         self.kestrin = Path(kestrin).resolve()
         self.program_folder = self.outdir / "program"
+        self.wine_prefix = None  # the Wine prefix the program runs in, when it is a Windows one
         self.facts = {}
         self.display = None
         self._processes = []  # started here, ended by close(), last first
@@ -58,6 +65,8 @@ class Session:
         """Raises Skip when the server cannot run here, RuntimeError when another program the
         recording needs is missing."""
         require(*self.SERVER_TOOLS, skip=True)
+        if self.wine_prefix and not which(WINE_LOADER):
+            raise Skip(f"Wine is not installed: no {WINE_LOADER} (tools/install-deps.sh windows)")
         require(*self.TOOLS)
         if importlib.util.find_spec("PIL") is None:
             raise RuntimeError("Pillow is needed (Debian: python3-pil, see tools/install-deps.sh)")
@@ -114,20 +123,25 @@ class Session:
         self.program_folder.mkdir()
         program = self.program_folder / self.kestrin.name
         shutil.copy2(self.kestrin, program)
+        command = [str(WINE), "play", str(self.wine_prefix), str(program)] if self.wine_prefix else [str(program)]
         with open(self.outdir / "kestrin.log", "wb") as log:
-            process = subprocess.Popen([str(program)], cwd=self.program_folder, stdout=log, stderr=subprocess.STDOUT,
+            process = subprocess.Popen(command, cwd=self.program_folder, stdout=log, stderr=subprocess.STDOUT,
                                        env={**self.program_env(), **(env or {})})
         self._processes.append(process)
-        window = self.wait_window(process)
+        # Wine's first run here makes its prefix, which takes a quarter of a minute.
+        window = self.wait_window(process, 60 if self.wine_prefix else 10)
         self.fact("strip", self.settled_geometry(window))
         self.save_image("strip", self.painted_picture(window))
         return process, window
 
     def program_env(self):
-        """This server's environment, without a platform choice, a scale or a language list of the caller's."""
+        """This server's environment, without a platform choice, a scale or a language list of
+        the caller's; under Wine in Japanese, which also gives its fonts the glyphs."""
         env = self.env()
         for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "QT_SCALE_FACTOR", "LANGUAGE"):
             env.pop(name, None)
+        if self.wine_prefix:
+            env.update(LANG="ja_JP.UTF-8", LC_ALL="ja_JP.UTF-8")
         return env
 
     def wait_window(self, process, timeout=10):
@@ -264,7 +278,9 @@ class Session:
 
     def close(self):
         """Ends what the recording started, last first; a process that leads a session of its
-        own (a compositor) with every process it started."""
+        own (a compositor) with every process it started; Wine's own processes first."""
+        if self.wine_prefix:
+            subprocess.run([str(WINE), "stop", str(self.wine_prefix)], capture_output=True)
         for process in reversed(self._processes):
             if process.poll() is None:
                 try:
@@ -374,8 +390,14 @@ def record(scenario, outdir, kestrin, params):
     outdir.mkdir(parents=True)
     module = importlib.import_module(scenario)
     session = getattr(module, "SESSION", Session)(outdir, kestrin)
+    if params.pop("runner", None) == "wine":
+        session.wine_prefix = outdir.parent / "wine"
+    if "folder" in params:
+        session.program_folder = outdir / params.pop("folder")
     status = 0
     try:
+        if session.wine_prefix and not session.kestrin.is_file():
+            raise Skip(f"no Windows program {session.kestrin}: make windows builds it")
         if not session.kestrin.is_file() or not os.access(session.kestrin, os.X_OK):
             raise RuntimeError(f"{session.kestrin} is not an executable")
         session.check_tools()

@@ -6,6 +6,8 @@ cartridge, lets one plate fly by for the Miss!! notice, then leaves through the 
 menu's Exit.
 
 Parameters: wm=none|openbox, lang=en (first plays the game out in English and reads its texts).
+With runner=wine (see e2e.py) the game is also played out, and what Wine shows of the result
+message and the menu's lines is judged from their windows and pictures.
 """
 
 import importlib.util
@@ -318,6 +320,9 @@ def record(session, params):
     if reader:
         read_the_end_of_the_game(session, player, reader)
         player.start_game()
+    elif session.wine_prefix:
+        see_the_end_of_the_game(session, player)
+        player.start_game()
     exit_through_the_menu(session, player)
 
 
@@ -414,6 +419,70 @@ def read_the_end_of_the_game(session, player, reader):
     menu = reader.wait_shown(2)[0]
     session.fact("menu_lines", [item.name for item in menu if item.name])
     session.fact("score_lines", reader.texts(menu[0][0]))
+    session.xdotool("key", "Escape", "Escape")
+
+
+def lines_of_lettering(picture, border=3):
+    """The lines of text in a picture of a menu, top down, as the box [left, top, right,
+    bottom] of each, in the picture's pixels: bands of rows in which some pixel differs from
+    the row's own colour, the border left out, and at least three rows high (a separator's
+    line is one or two)."""
+    w, h = picture.size
+    lines, band = [], None
+    for y in range(border, h - border):
+        row = [picture.getpixel((x, y)) for x in range(border, w - border)]
+        ground = max(set(row), key=row.count)
+        marks = [x + border for x, pixel in enumerate(row) if not e2e.near(pixel, ground, 32)]
+        if not marks:
+            band = None
+        elif band is None:
+            band = [marks[0], y, marks[-1], y]
+            lines.append(band)
+        else:
+            band[:] = [min(band[0], marks[0]), band[1], max(band[2], marks[-1]), y]
+    return [line for line in lines if line[3] - line[1] >= 2]
+
+
+def see_the_end_of_the_game(session, player):
+    """Under Wine, which has no accessibility bus: plays the game out until the result
+    message shows (a window of the program's larger than a particle, beside the strip) and
+    closes it with Enter; then opens the menu and, by pointing at its first line, the
+    high-score lines, and counts the lines of lettering in each."""
+    def message():
+        return [w for w in session.visible_windows(player.program.pid)
+                if w != player.window and (session.geometry(w) or [0, 0, 0, 0])[2] > 4 * player.scale]
+    shown = play_out_the_game(player, lambda: bool(message()))
+    session.fact("result_message", shown)
+    if not shown:
+        return
+    session.save_image("result_message", session.picture(message()[0]))
+    session.xdotool("key", "Return")
+    session.fact("result_message_closed", bool(e2e.wait_until(lambda: not message(), 5)))
+    e2e.wait_until(lambda: player.shot_if(lambda s: white_in_middle(s) > 0), 5)  # the title is back
+
+    before = set(session.visible_windows(player.program.pid))
+    def new_windows():
+        return sorted(set(session.visible_windows(player.program.pid)) - before,
+                      key=lambda w: session.geometry(w)[0])
+    session.xdotool("mousemove", player.x + player.w // 4, player.y + player.h // 2, "click", 3)
+    menu = e2e.wait_until(new_windows, 3)
+    if not menu:
+        return
+    time.sleep(0.2)
+    picture = session.picture(menu[0])
+    session.save_image("menu", picture)
+    lines = lines_of_lettering(picture)
+    session.fact("menu_lines", lines)
+    if lines:  # the pointer on the first line opens its submenu, none of whose lines it marks
+        x, y = session.geometry(menu[0])[:2]
+        left, top, right, bottom = lines[0]
+        session.xdotool("mousemove", x + (left + right) // 2, y + (top + bottom) // 2)
+        submenu = e2e.wait_until(lambda: len(new_windows()) > 1 and new_windows(), 3)
+        if submenu:
+            time.sleep(0.2)
+            scores = session.picture(submenu[-1])
+            session.save_image("score_lines", scores)
+            session.fact("score_lines", lines_of_lettering(scores))
     session.xdotool("key", "Escape", "Escape")
 
 
@@ -521,6 +590,24 @@ class Checks(e2e.FactsCase):
 
     def test_dropped_game_leaves_the_score_file_as_it_was(self):
         self.assertEqual(self.fact("score_file_after_exit"), self.fact("score_file_before_exit"))
+
+    def test_wine_result_message_shows_and_enter_closes_it(self):
+        self.assertTrue(self.fact("result_message"), "no result message after the game's last plate")
+        self.assertTrue(self.fact("result_message_closed"), "the result message still showed 5 s after Enter")
+
+    def test_wine_menu_shows_three_lines_and_the_placed_score_first_of_five(self):
+        self.assertEqual(len(self.fact("menu_lines")), 3, "lines of lettering in the menu: high scores, about, exit")
+        widths = [right - left for left, _, right, _ in self.fact("score_lines")]
+        self.assertEqual(len(widths), 5, "lines of lettering among the high scores")
+        # The placed game's line (date, time, hits) is far longer than the four empty places',
+        # which differ by a digit's width at most.
+        self.assertGreater(widths[0], 2 * max(widths[1:]), widths)
+        self.assertLessEqual(max(widths[1:]) - min(widths[1:]), 2, widths)
+
+    def test_wine_the_placed_score_is_kept_beside_the_program(self):
+        hits = int("hit" in self.facts)
+        self.assertRegex(self.fact("score_file_before_exit") or "",
+                         rf"(?m)^HISCORE1=\d{{4}}/\d\d/\d\d \d\d:\d\d:\d\d,{hits}\r?$")
 
     def test_english_result_message_gives_the_score_and_the_place(self):
         shown = "\n".join(self.fact("result_texts"))

@@ -27,7 +27,7 @@ def record(session, params):
     session.fact("frame_extents", session.xprop(window, "_NET_FRAME_EXTENTS"))
     status = session.end_program(program)
     session.fact("ended_on_sigterm", status is not None)
-    session.fact("left_on_display", session.programs_on_display("kestrin"))
+    session.fact("left_on_display", session.programs_on_display(session.kestrin.name))
 
 
 class Checks(e2e.FactsCase):

@@ -4,22 +4,20 @@
 
 #include <gtest/gtest.h>
 
-#include <QPoint>
-#include <QTemporaryDir>
-
 #include <cmath>
 #include <string>
 
-#include "app/forms/Screen.h"
 #include "app/frmBG.h"
+#include "forms/Screen.h"
 #include "game/GameState.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/VirtualDesktop.h"
 
 class StripOnDesktop : public ::testing::Test {
 protected:
     StripOnDesktop()
     {
-        EXPECT_TRUE(folder_.isValid());
+        EXPECT_FALSE(folder_.path().empty());
         forms::hooks().appPath = [this] { return folder(); };
     }
     // A suite that shows the strip itself overrides this.
@@ -31,19 +29,19 @@ protected:
         strip().Show();
     }
     frmBG &strip() const { return forms::Default<frmBG>(); }
-    std::string folder() const { return folder_.path().toStdString(); }
+    std::string folder() const { return folder_.path(); }
     std::string scoreFile() const { return folder() + "/Qorvel.ini"; }
 
     // Screen point x, y pixels right of and below the corner of the strip or a control on it.
-    QPoint at(const forms::Control &c, int x, int y) const
+    forms::PixelPoint at(const forms::Control &c, int x, int y) const
     {
         const bool onStrip = &c != &strip();
         return {px(c.Left() + (onStrip ? strip().Left() : 0)) + x, px(c.Top() + (onStrip ? strip().Top() : 0)) + y};
     }
-    QPoint centre(const forms::Control &c) const { return at(c, px(c.Width()) / 2, px(c.Height()) / 2); }
-    QPoint dome() const { return at(strip().SARA, 6, 3); }
+    forms::PixelPoint centre(const forms::Control &c) const { return at(c, px(c.Width()) / 2, px(c.Height()) / 2); }
+    forms::PixelPoint dome() const { return at(strip().SARA, 6, 3); }
     // Bare strip, away from where plates fly.
-    QPoint stripBackground() const { return at(strip(), 200, 20); }
+    forms::PixelPoint stripBackground() const { return at(strip(), 200, 20); }
     // The strip between games: the title in the middle, no read-outs, no panel, no plate.
     void expectIdleStrip() const
     {
@@ -61,7 +59,7 @@ protected:
         EXPECT_EQ(strip().pTama[0].Left(), 845);
     }
     // A press and release at the screen point, handled by one pump.
-    void press(QPoint where, Qt::MouseButton button = Qt::LeftButton)
+    void press(forms::PixelPoint where, std::int16_t button = forms::vbLeftButton)
     {
         desktop.clickNow(where, button);
         desktop.pump();
@@ -72,5 +70,5 @@ protected:
 private:
     // Twips are square here.
     static int px(float twips) { return static_cast<int>(std::lrint(twips / forms::Screen::TwipsPerPixelX())); }
-    QTemporaryDir folder_;
+    TempDir folder_;
 };

@@ -2,48 +2,27 @@
 
 #include "tests/support/VirtualDesktop.h"
 
-#include <QApplication>
-#include <QDateTime>
-#include <QMouseEvent>
-#include <QWidget>
-#include <QWindow>
-
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
-#include "app/forms/Form.h"
+#include "forms/Body.h"
+#include "forms/Form.h"
 #include "game/GameState.h"
 
 namespace {
 
-// The window a press at this screen point goes to: an open popup or modal window
-// first, then the topmost visible window under the point that takes input.
-QWidget *windowAt(QPoint screenPx)
+// The virtual clock starts on a Monday morning.
+forms::DateTime virtualDate(std::uint64_t ms)
 {
-    if (QWidget *popup = QApplication::activePopupWidget())
-        return popup;
-    if (QWidget *modal = QApplication::activeModalWidget())
-        return modal;
-    QWidget *found = nullptr;
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (w->isVisible() && !w->windowFlags().testFlag(Qt::WindowTransparentForInput)
-            && w->geometry().contains(screenPx))
-            found = w;
-    }
-    return found;
-}
-
-void postClick(QWidget *top, QPoint screenPx, Qt::MouseButton button)
-{
-    QWindow *window = top->windowHandle();
-    if (!window)
-        return;
-    const QPointF local = top->mapFromGlobal(QPointF(screenPx));
-    const QPointF global(screenPx);
-    QCoreApplication::postEvent(window, new QMouseEvent(QEvent::MouseButtonPress, local, global, button, button,
-                                                        Qt::NoModifier));
-    QCoreApplication::postEvent(window, new QMouseEvent(QEvent::MouseButtonRelease, local, global, button,
-                                                        Qt::NoButton, Qt::NoModifier));
+    using namespace std::chrono;
+    const sys_time<milliseconds> t = sys_days{year{2026} / December / 7} + hours{10} + milliseconds{ms};
+    const sys_days day = floor<days>(t);
+    const year_month_day date{day};
+    const hh_mm_ss<seconds> time{floor<seconds>(t - day)};
+    return {static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
+            static_cast<int>(static_cast<unsigned>(date.day())), static_cast<int>(time.hours().count()),
+            static_cast<int>(time.minutes().count()), static_cast<int>(time.seconds().count())};
 }
 
 } // namespace
@@ -59,12 +38,7 @@ VirtualDesktop::VirtualDesktop(std::uint64_t seed)
         clock_ += ms;
     };
     h.tickCount = [this] { return static_cast<std::uint32_t>(clock_); };
-    h.now = [this] {
-        const QDateTime start(QDate(2026, 12, 7), QTime(10, 0, 0));
-        const QDateTime t = start.addMSecs(static_cast<qint64>(clock_));
-        return forms::DateTime{t.date().year(), t.date().month(), t.date().day(),
-                               t.time().hour(), t.time().minute(), t.time().second()};
-    };
+    h.now = [this] { return virtualDate(clock_); };
     h.doEvents = [this] { pump(); };
     h.after = [this](std::uint32_t ms, std::function<void()> action) { timers_.emplace(clock_ + ms, std::move(action)); };
     h.msgBox = [this](const std::string &text) { messages.push_back(text); };
@@ -87,9 +61,9 @@ VirtualDesktop::~VirtualDesktop()
     Game = GameState{};
 }
 
-void VirtualDesktop::click(std::uint64_t atMs, QPoint screenPx, Qt::MouseButton button)
+void VirtualDesktop::click(std::uint64_t atMs, forms::PixelPoint screen, std::int16_t button)
 {
-    script_.emplace(atMs, ScriptedClick{screenPx, button});
+    script_.emplace(atMs, ScriptedClick{screen, button});
 }
 
 void VirtualDesktop::pump()
@@ -98,15 +72,14 @@ void VirtualDesktop::pump()
     while (!script_.empty() && script_.begin()->first <= clock_) {
         const ScriptedClick c = script_.begin()->second;
         script_.erase(script_.begin());
-        if (QWidget *top = windowAt(c.screenPx))
-            postClick(top, c.screenPx, c.button);
+        forms::body::pressAt(c.screen, c.button);
     }
     while (!timers_.empty() && timers_.begin()->first <= clock_) {
         const std::function<void()> action = std::move(timers_.begin()->second);
         timers_.erase(timers_.begin());
         action();
     }
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    forms::body::pumpEvents();
 }
 
 void VirtualDesktop::idle(std::uint32_t ms)

@@ -2,10 +2,7 @@
 // A desktop in virtual time for tests: waits advance a virtual clock instead of
 // blocking, scripted presses and the runtime's timers reach the program at the first
 // pump after their time, and message boxes, popup menus and modal windows are answered
-// by the test.
-
-#include <QPoint>
-#include <Qt>
+// by the test. It talks to the runtime only, so it works on every body.
 
 #include <cstdint>
 #include <functional>
@@ -13,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/forms/Runtime.h"
+#include "forms/Runtime.h"
 
 namespace forms {
 class Form;
@@ -33,9 +30,12 @@ public:
     std::uint64_t elapsed() const { return clock_; }
 
     // Scripts a press and release at a screen point (pixels) at a virtual time.
-    void click(std::uint64_t atMs, QPoint screenPx, Qt::MouseButton button = Qt::LeftButton);
+    void click(std::uint64_t atMs, forms::PixelPoint screen, std::int16_t button = forms::vbLeftButton);
     // The same, at the current virtual time.
-    void clickNow(QPoint screenPx, Qt::MouseButton button = Qt::LeftButton) { click(clock_, screenPx, button); }
+    void clickNow(forms::PixelPoint screen, std::int16_t button = forms::vbLeftButton)
+    {
+        click(clock_, screen, button);
+    }
     // Runs the message pump once, as the program's own pumps do.
     void pump();
     // Lets virtual time pass with the program idle: the pump runs at each timer's time
@@ -55,8 +55,8 @@ public:
 
 private:
     struct ScriptedClick {
-        QPoint screenPx;
-        Qt::MouseButton button;
+        forms::PixelPoint screen;
+        std::int16_t button;
     };
     std::uint64_t clock_ = 0;
     // By virtual time, in the order they were made.

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/forms/Language.h"
+#include "forms/Language.h"
 
 int main(int argc, char **argv)
 {

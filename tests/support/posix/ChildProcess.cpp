@@ -7,28 +7,68 @@
 #include <cstdlib>
 #include <utility>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 extern char **environ;
 
-ChildProcess::ChildProcess(const std::string &program, const std::vector<std::string> &args)
+namespace {
+
+// This process's environment with the changes, as the child gets it.
+std::vector<std::string> environmentFor(const ChildSetUp &setUp)
+{
+    std::vector<std::string> variables;
+    for (char **variable = environ; *variable; ++variable) {
+        const std::string entry = *variable;
+        const std::string name = entry.substr(0, entry.find('='));
+        const bool changed = std::any_of(setUp.environment.begin(), setUp.environment.end(),
+                                         [&](const auto &change) { return change.first == name; });
+        if (!changed)
+            variables.push_back(entry);
+    }
+    for (const auto &[name, value] : setUp.environment)
+        if (value)
+            variables.push_back(name + '=' + *value);
+    return variables;
+}
+
+std::vector<char *> pointersTo(std::vector<std::string> &strings)
+{
+    std::vector<char *> pointers;
+    for (std::string &s : strings)
+        pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+} // namespace
+
+ChildProcess::ChildProcess(const std::string &program, const std::vector<std::string> &args, const ChildSetUp &setUp)
 {
     int output[2];
     if (::pipe(output) != 0)
         return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    if (setUp.outputFile.empty())
+        posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    else
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, setUp.outputFile.c_str(), O_WRONLY, 0);
+    if (!setUp.errorFile.empty())
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, setUp.errorFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addclose(&actions, output[0]);
-    std::vector<char *> argv{const_cast<char *>(program.c_str())};
-    for (const std::string &arg : args)
-        argv.push_back(const_cast<char *>(arg.c_str()));
-    argv.push_back(nullptr);
+    std::vector<std::string> argStrings{program};
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<std::string> variables = environmentFor(setUp);
     pid_t pid = -1;
-    if (::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0)
+    if (::posix_spawn(&pid, program.c_str(), &actions, nullptr, pointersTo(argStrings).data(),
+                      pointersTo(variables).data())
+        == 0)
         m_process = pid;
     posix_spawn_file_actions_destroy(&actions);
     ::close(output[1]);
@@ -54,8 +94,9 @@ std::string ChildProcess::finish()
 {
     while (readSome(-1)) {
     }
-    if (m_process > 0)
-        ::waitpid(pid_t(std::exchange(m_process, -1)), nullptr, 0);
+    int status = 0;
+    if (m_process > 0 && ::waitpid(pid_t(std::exchange(m_process, -1)), &status, 0) > 0 && WIFEXITED(status))
+        m_status = WEXITSTATUS(status);
     return m_read;
 }
 
@@ -69,3 +110,17 @@ bool ChildProcess::readSome(int timeoutMs)
 }
 
 void setEnvironment(const std::string &name, const std::string &value) { ::setenv(name.c_str(), value.c_str(), 1); }
+
+bool limitFileSize(std::uint64_t bytes)
+{
+    // Writes beyond the limit fail rather than the process ending on SIGXFSZ.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{rlim_t(bytes), rlim_t(bytes)};
+    return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+void dieAtOnce()
+{
+    std::raise(SIGKILL);
+    std::abort();
+}
