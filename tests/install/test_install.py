@@ -30,7 +30,6 @@ import e2e  # noqa: E402  (an X server for the Windows program)
 APP_ID = "io.github.kestrin.Kestrin"
 ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 TABLE = "Qorvel.ini"
-WINE = "/usr/lib/wine/wine64"  # the 64-bit loader itself: the wrapper looks for the 32-bit one
 UNINSTALL_KEY = r"\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrin"
 USER_DATA = r"C:\users\%s\AppData" % getpass.getuser()  # in a Wine prefix
 APPDATA_TABLE = USER_DATA + "\\Roaming\\Kestrin\\" + TABLE
@@ -248,23 +247,24 @@ class WindowsPackages(unittest.TestCase):
     def setUpClass(cls):
         cls.scratch = tempfile.mkdtemp(prefix="kestrin-wine-")
         cls.addClassCleanup(shutil.rmtree, cls.scratch)
-        # Nothing asks for .NET or a browser engine, and no shortcut lands in this machine's menu.
-        os.environ.update(WINEPREFIX=os.path.join(cls.scratch, "prefix"), WINEDEBUG="-all",
-                          WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
-        cls.session = e2e.Session(cls.scratch, WINE)
+        cls.session = e2e.Session(cls.scratch, windows_package("setup.exe"))
+        cls.session.wine_prefix = os.path.join(cls.scratch, "prefix")  # its close() ends it
         cls.addClassCleanup(cls.session.close)
         os.environ["DISPLAY"] = cls.session.start_server(1280, 720)
-        cls.addClassCleanup(subprocess.run, ["/usr/lib/wine/wineserver", "-k"])
-        # Its services outlive it (not holding our output), kept up by a waiting prompt: each
-        # program would start them anew, seconds each.
-        subprocess.run([WINE, "wineboot", "-i"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        cls.session.start_client(WINE, "cmd", stdin=subprocess.PIPE)
+        # A waiting prompt keeps the prefix's services up: each program would start them anew.
+        cls.session.start_client(*cls.wine_command("cmd"), stdin=subprocess.PIPE)
+
+    @classmethod
+    def wine_command(cls, *command):
+        return [str(e2e.WINE), "play", cls.session.wine_prefix, *command]
 
     def wine(self, *command):
-        return run([WINE, *command], timeout=60)
+        # Services a program starts outlive it and hold its error output open: leave that out.
+        return subprocess.run(self.wine_command(*command), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                              text=True, timeout=60)
 
     def unix(self, path):
-        return os.path.join(os.environ["WINEPREFIX"], "drive_c", *path[3:].split("\\"))
+        return os.path.join(self.session.wine_prefix, "drive_c", *path[3:].split("\\"))
 
     def key(self, hive):
         query = self.wine("reg", "query", hive + UNINSTALL_KEY).stdout
@@ -306,7 +306,7 @@ class WindowsPackages(unittest.TestCase):
                     "QuietUninstallString": uninstall + " /S", "NoModify": 1, "NoRepair": 1})
                 self.assertEqual(self.key("HKCU" if hive == "HKLM" else "HKLM"), {}, "one entry")
                 with open(os.path.join(self.scratch, "kestrin.log"), "wb") as log:
-                    game = self.session.start_client(WINE, folder + r"\kestrin.exe", stdout=log)
+                    game = self.session.start_client(*self.wine_command(folder + r"\kestrin.exe"), stdout=log)
                 strip = self.session.wait_window(game)
                 self.assertEqual(self.session.settled_geometry(strip), [0, 720 - e2e.STRIP_H, 1280, e2e.STRIP_H])
                 # Both refuse while it runs, with status 2; _?= keeps the uninstaller's status its own.
@@ -334,7 +334,7 @@ def main():
     if mode == "package":
         tools += ["dpkg-deb", "lintian", "readelf"]
     if mode == "windows":
-        tools = [WINE, "makensis", "Xvfb", "xdotool", "xwininfo"]
+        tools = [e2e.WINE_LOADER, "makensis", "Xvfb", "xdotool", "xwininfo"]
     missing = [t for t in tools if shutil.which(t) is None]
     if importlib.util.find_spec("PIL") is None:
         missing.append("python3-pil")
