@@ -250,17 +250,17 @@ HFONT DeviceCanvas::font(const body::Font &f, bool japanese, int narrowTo)
     const auto key = std::make_tuple(f.family, f.pixelSize, f.bold, japanese, narrowTo);
     if (const auto found = fonts_.find(key); found != fonts_.end())
         return found->second;
-    LOGFONTW spec{};
-    spec.lfHeight = -win32::device(f.pixelSize, factor_);
-    spec.lfWidth = narrowTo;
-    spec.lfWeight = f.bold ? FW_BOLD : FW_NORMAL;
+    LOGFONTW wanted{};
+    wanted.lfHeight = -win32::device(f.pixelSize, factor_);
+    wanted.lfWidth = narrowTo;
+    wanted.lfWeight = f.bold ? FW_BOLD : FW_NORMAL;
     // Asking for the Japanese character set gets a face with its glyphs wherever the
     // named one lacks them, whatever the system's locale.
-    spec.lfCharSet = japanese ? SHIFTJIS_CHARSET : DEFAULT_CHARSET;
-    spec.lfQuality = DEFAULT_QUALITY;
+    wanted.lfCharSet = japanese ? SHIFTJIS_CHARSET : DEFAULT_CHARSET;
+    wanted.lfQuality = DEFAULT_QUALITY;
     const std::wstring face = widen(f.family).substr(0, LF_FACESIZE - 1);
-    std::copy(face.begin(), face.end(), spec.lfFaceName);
-    const HFONT made = CreateFontIndirectW(&spec);
+    std::copy(face.begin(), face.end(), wanted.lfFaceName);
+    const HFONT made = CreateFontIndirectW(&wanted);
     fonts_.emplace(key, made);
     return made;
 }
