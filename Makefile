@@ -1,9 +1,10 @@
 # Set-up, build, run and test on Debian 12. `make run` plays, `make test` runs every test,
 # `make package` makes the Debian package, `make install` installs from source, `make
-# windows` cross-compiles the Windows program.
+# windows` cross-compiles the Windows program, `make windows-package` its zip and installer.
 BUILD ?= build
 WIN_BUILD ?= build-win
 PKG_BUILD ?= build-pkg
+WIN_PKG_BUILD ?= build-win-pkg
 INSTALL_BUILD ?= build-install
 PREFIX ?= /usr/local
 DESTDIR ?=
@@ -24,7 +25,7 @@ RELEASE_FLAGS = -DCMAKE_BUILD_TYPE=Release -DKESTRIN_INSTALLED=ON -DKESTRIN_SANI
 	-DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
 	-DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
 
-.PHONY: run test skipped build configure deps bench package install uninstall clean windows
+.PHONY: run test skipped build configure deps bench package install uninstall clean windows windows-package
 
 run: build
 	@$(BUILD)/kestrin
@@ -80,6 +81,15 @@ windows: deps
 	cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake $(WIN_CMAKE_FLAGS)
 	cmake --build $(WIN_BUILD) --parallel
 
+# The Windows packages, in $(WIN_PKG_BUILD)/: kestrin-VERSION-win64.zip (the program to run
+# from any folder) and kestrin-VERSION-setup.exe (the installer of the installed build).
+windows-package: DEPS = windows
+windows-package: deps
+	cmake -S . -B $(WIN_PKG_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake \
+		-DCMAKE_BUILD_TYPE=Release -DCMAKE_EXE_LINKER_FLAGS=-s -DKESTRIN_INSTALLED=ON -DKESTRIN_TESTS=OFF \
+		-DKESTRIN_BENCH=OFF $(WIN_CMAKE_FLAGS)
+	cmake --build $(WIN_PKG_BUILD) --parallel
+
 # The Debian package, in $(PKG_BUILD)/kestrin_VERSION_ARCH.deb; the program goes to /usr/games.
 package: DEPS = package
 package: deps
@@ -110,4 +120,4 @@ icon-cache:
 		gtk-update-icon-cache -q -t -f "$(PREFIX)/share/icons/hicolor" || true; fi
 
 clean:
-	rm -rf $(BUILD) $(PKG_BUILD) $(INSTALL_BUILD) $(WIN_BUILD)
+	rm -rf $(BUILD) $(PKG_BUILD) $(INSTALL_BUILD) $(WIN_BUILD) $(WIN_PKG_BUILD)

@@ -5,9 +5,11 @@ Usage:
   test_install.py tree BUILD      installs BUILD into a temporary DESTDIR and checks that tree
   test_install.py package BUILD   checks the .deb that `make package` left in BUILD, and the
                                   tree it unpacks to
+  test_install.py windows BUILD   installs what `make windows-package` left in BUILD under Wine
 Exits 77 (skipped) when a tool that the checks need is missing, or when there is no package.
 """
 
+import getpass
 import glob
 import gzip
 import importlib.util
@@ -18,12 +20,19 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import zipfile
+from pathlib import Path
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
+import e2e  # noqa: E402  (an X server for the Windows program)
 APP_ID = "io.github.kestrin.Kestrin"
 ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 TABLE = "Qorvel.ini"
+UNINSTALL_KEY = r"\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrin"
+USER_DATA = r"C:\users\%s\AppData" % getpass.getuser()  # in a Wine prefix
+APPDATA_TABLE = USER_DATA + "\\Roaming\\Kestrin\\" + TABLE
 
 BUILD = None  # the build folder under test, set by main()
 
@@ -226,14 +235,106 @@ class DebianPackage(unittest.TestCase):
         self.assertEqual(errors, [], result.stdout + result.stderr)
 
 
+def windows_package(suffix):
+    found = glob.glob(os.path.join(BUILD, "kestrin-%s-%s" % (project_version(), suffix)))
+    return found[0] if found else None
+
+
+class WindowsPackages(unittest.TestCase):
+    """The zip, and the installer run silently in a Wine prefix of this test's own."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.scratch = tempfile.mkdtemp(prefix="kestrin-wine-")
+        cls.addClassCleanup(shutil.rmtree, cls.scratch)
+        cls.session = e2e.Session(cls.scratch, windows_package("setup.exe"))
+        cls.session.wine_prefix = os.path.join(cls.scratch, "prefix")  # its close() ends it
+        cls.addClassCleanup(cls.session.close)
+        os.environ["DISPLAY"] = cls.session.start_server(1280, 720)
+        # A waiting prompt keeps the prefix's services up: each program would start them anew.
+        cls.session.start_client(*cls.wine_command("cmd"), stdin=subprocess.PIPE)
+
+    @classmethod
+    def wine_command(cls, *command):
+        return [str(e2e.WINE), "play", cls.session.wine_prefix, *command]
+
+    def wine(self, *command):
+        # Services a program starts outlive it and hold its error output open: leave that out.
+        return subprocess.run(self.wine_command(*command), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                              text=True, timeout=60)
+
+    def unix(self, path):
+        return os.path.join(self.session.wine_prefix, "drive_c", *path[3:].split("\\"))
+
+    def key(self, hive):
+        query = self.wine("reg", "query", hive + UNINSTALL_KEY).stdout
+        found = re.findall(r"^ +(\S+) +REG_(SZ|DWORD) +(.*)$", query, re.M)
+        return {name: int(value, 16) if kind == "DWORD" else value for name, kind, value in found}
+
+    def test_the_zip_holds_the_program_and_its_texts_with_windows_line_ends(self):
+        with zipfile.ZipFile(windows_package("win64.zip")) as z:
+            files = {name: z.read(name) for name in z.namelist()}
+        self.assertEqual(sorted(files), ["LICENSE.txt", "README.txt", "kestrin.exe"])
+        self.assertNotRegex(files["README.txt"], rb"(?<!\r)\n")
+        self.assertEqual(files["LICENSE.txt"], Path(SOURCE, "LICENSE").read_bytes().replace(b"\n", b"\r\n"))
+
+    def test_silent_upgrades_for_all_users_and_for_one_the_installed_game_and_the_uninstalls(self):
+        shutil.copy(os.path.join(BUILD, "kestrin.nsi"), self.scratch)
+        run(["makensis", "-V1", "-DVERSION=0.9.0", "kestrin.nsi"], cwd=self.scratch, check=True)
+        setup, older = windows_package("setup.exe"), os.path.join(self.scratch, "kestrin-0.9.0-setup.exe")
+        # Folders without a space: the uninstaller's _?= below takes no quotes.
+        for hive, mode, first, moved, menu in (
+                ("HKLM", "/AllUsers", r"C:\Program Files\Kestrin", r"C:\Games\Kestrin", r"C:\ProgramData"),
+                ("HKCU", "/CurrentUser", USER_DATA + r"\Local\Programs\Kestrin", None, USER_DATA + r"\Roaming")):
+            with self.subTest(mode):
+                self.assertEqual(self.wine(older, "/S", mode).returncode, 0)
+                self.assertTrue(os.path.isfile(self.unix(first + r"\kestrin.exe")))
+                # No mode: as the older copy was installed; another folder moves it there.
+                self.assertEqual(self.wine(setup, "/S", *(["/D=" + moved] if moved else [])).returncode, 0)
+                folder = moved or first
+                self.assertEqual(os.path.exists(self.unix(first)), not moved)
+                self.assertEqual(sorted(os.listdir(self.unix(folder))),
+                                 ["LICENSE.txt", "README.txt", "kestrin.exe", "uninstall.exe"])
+                shortcut = self.unix(menu + r"\Microsoft\Windows\Start Menu\Programs\Kestrin.lnk")
+                self.assertIn((folder + r"\kestrin.exe").encode(), Path(shortcut).read_bytes())
+                values, uninstall = self.key(hive), '"%s\\uninstall.exe" %s' % (folder, mode)
+                self.assertGreater(values.pop("EstimatedSize"), 100)
+                self.assertEqual(values, {
+                    "DisplayName": "Kestrin", "DisplayVersion": project_version(),
+                    "Publisher": "The Kestrin developers", "DisplayIcon": folder + r"\kestrin.exe",
+                    "InstallLocation": folder, "UninstallString": uninstall,
+                    "QuietUninstallString": uninstall + " /S", "NoModify": 1, "NoRepair": 1})
+                self.assertEqual(self.key("HKCU" if hive == "HKLM" else "HKLM"), {}, "one entry")
+                with open(os.path.join(self.scratch, "kestrin.log"), "wb") as log:
+                    game = self.session.start_client(*self.wine_command(folder + r"\kestrin.exe"), stdout=log)
+                strip = self.session.wait_window(game)
+                self.assertEqual(self.session.settled_geometry(strip), [0, 720 - e2e.STRIP_H, 1280, e2e.STRIP_H])
+                # Both refuse while it runs, with status 2; _?= keeps the uninstaller's status its own.
+                for refused in ((setup, "/S"), (folder + r"\uninstall.exe", "/S", "_?=" + folder)):
+                    self.assertEqual(self.wine(*refused).returncode, 2)
+                self.session.end_program(game)
+                # A copy run in place would read a table beside itself (none here).
+                os.makedirs(os.path.dirname(self.unix(APPDATA_TABLE)), exist_ok=True)
+                Path(self.unix(APPDATA_TABLE)).write_text(score_line("2026/12/07 10:00:00", 21))
+                self.assertIn("10:00:00", self.wine(folder + r"\kestrin.exe", "--scores").stdout)
+                # It returns at once and leaves the work to a copy of itself.
+                self.wine(*values["QuietUninstallString"].replace('"', "").split())
+                e2e.wait_until(lambda: not os.path.exists(self.unix(folder)), 30)
+                self.assertEqual([os.path.exists(p) for p in (self.unix(folder), shortcut, self.unix(APPDATA_TABLE))],
+                                 [False, False, True], "the table stays")
+                self.assertEqual(self.key(hive), {})
+
+
 def main():
     global BUILD
-    if len(sys.argv) != 3 or sys.argv[1] not in ("tree", "package"):
+    if len(sys.argv) != 3 or sys.argv[1] not in ("tree", "package", "windows"):
         sys.exit(__doc__)
     mode, BUILD = sys.argv[1], os.path.abspath(sys.argv[2])
     tools = ["man", "desktop-file-validate", "appstreamcli"]
     if mode == "package":
         tools += ["dpkg-deb", "lintian", "readelf"]
+    if mode == "windows":
+        tools = [e2e.WINE_LOADER, "makensis", "Xvfb", "xdotool", "xwininfo"]
     missing = [t for t in tools if shutil.which(t) is None]
     if importlib.util.find_spec("PIL") is None:
         missing.append("python3-pil")
@@ -245,6 +346,11 @@ def main():
             print("SKIP: no single kestrin_*.deb in %s; run `make package` first" % BUILD)
             sys.exit(77)
         cases = [TreeFromPackage, DebianPackage]
+    elif mode == "windows":
+        if not (windows_package("win64.zip") and windows_package("setup.exe")):
+            print("SKIP: no Windows packages in %s; run `make windows-package` first" % BUILD)
+            sys.exit(77)
+        cases = [WindowsPackages]
     else:
         cases = [TreeFromBuild]
     suite = unittest.TestSuite(unittest.defaultTestLoader.loadTestsFromTestCase(c) for c in cases)

@@ -15,9 +15,10 @@ args="$*"
 
 wine=/usr/lib/wine/wine64 # the 64-bit loader itself: the wrapper looks for the 32-bit one
 wineserver=/usr/lib/wine/wineserver
-# No Mono or Gecko installer prompts, and no debugger that waits for a crashed program's
-# user: the crash ends the test.
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+# No Mono or Gecko installer prompts, no debugger that waits for a crashed program's user
+# (the crash ends the test), and no copy of a program's shortcut in this machine's menus.
+export WINEPREFIX="$prefix" WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d;winemenubuilder.exe=d"
 # Wine names files and speaks the UI language of the C library's locale: a Japanese one that
 # the system lacks leaves it unable to name a file outside ASCII. Made for the prefix.
 export LOCPATH="$prefix.locales"
