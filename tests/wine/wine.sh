@@ -62,14 +62,11 @@ make_prefix() {
 
 # A persistent server: a Wine process then starts in a fifth of a second, not three. It
 # lingers a minute after the last program, should the teardown never run. Refused when one
-# is running already; a new one gets Wine's own services started at once, and a program
-# with a window that no one sees: Wine's desktop ends a moment after the last of those, and
-# each test would wait a second for it to start again (a quarter of an hour at most). None
-# may hold the caller's output open, or ctest would wait for them to end.
+# is running already; a new one gets Wine's own services started at once. Neither may hold
+# the caller's output open, or ctest would wait for them to end.
 keep_server() {
     if "$wineserver" -p60 </dev/null >/dev/null 2>&1; then
         "$wine" cmd /c exit 0 </dev/null >/dev/null 2>&1 || skip "Wine cannot run a program in $prefix"
-        setsid timeout 900 "$wine" notepad </dev/null >/dev/null 2>&1 &
     fi
 }
 
