@@ -1,7 +1,7 @@
 """A real hit at a given scale, without a window manager, over another client's window that
 covers the whole screen under the strip: where the particles first show against the plate
 shot at, and that they stay above that window when it is raised during the burst. The
-program runs with QT_SCALE_FACTOR=scale on a screen of 1280x720 logical pixels.
+program runs at the given scale (see e2e.py) on a screen of 1280x720 logical pixels.
 
 Parameters: scale=1|2.
 """
@@ -24,12 +24,10 @@ LOWEST_SHOT = e2e.STRIP_H - 20
 
 
 def record(session, params):
-    scale = int(params.get("scale", "1"))
-    width, height = SCREEN_W * scale, SCREEN_H * scale
-    session.fact("scale", scale)
+    width, height = SCREEN_W * session.scale, SCREEN_H * session.scale
     session.start_desktop(width, height)
     cover = cover_the_screen(session, width, height)
-    player = play.Player(session, env={"QT_SCALE_FACTOR": str(scale)})
+    player = play.Player(session)
     player.start_game()
     shots = []
     session.fact("shots", shots)
@@ -103,6 +101,9 @@ class Checks(e2e.FactsCase):
         self.assertLessEqual(farthest, NEAR_PLATE, first)
 
     def test_particles_stay_above_a_window_raised_during_the_burst(self):
+        if self.fact("wine"):
+            self.skipTest("Wine does not hear of another X client raising its window over Wine's topmost "
+                          "particles; on Windows a window that is not topmost cannot rise above them")
         samples = self.fact("after_raise")
         # Two frames after the raise every shown particle is above the raised window again.
         settled = [s for s in samples if s[0] >= SETTLED]

@@ -13,8 +13,9 @@ can be judged. Programs named in KESTRIN_E2E_HIDE (separated by spaces) count as
 installed, so that a run can show what a machine without them does.
 
 Every scenario takes runner=wine, for KESTRIN the Windows program (kestrin.exe), which then
-runs under Wine in a prefix that the tree's Wine recordings share, in a Japanese locale; and
-folder=NAME, the name of the folder the program is copied into.
+runs under Wine in a prefix that the tree's Wine recordings share, in a Japanese locale;
+folder=NAME, the name of the folder the program is copied into; and scale=N, the display's
+scale (QT_SCALE_FACTOR for Qt, the prefix's LogPixels 96 * N for Wine).
 """
 
 import importlib
@@ -37,6 +38,7 @@ FACTS_FILE = "facts.json"
 SOURCE_DIR = Path(__file__).resolve().parents[2]
 WINE = SOURCE_DIR / "tests" / "wine" / "wine.sh"
 WINE_LOADER = "/usr/lib/wine/wine64"
+WINE_DPI = 96  # LogPixels at a scale of 1
 STRIP_H = 64  # the strip's height in logical pixels
 BLACK = (0, 0, 0)  # an unpainted window
 
@@ -57,6 +59,7 @@ class Session:
         self.kestrin = Path(kestrin).resolve()
         self.program_folder = self.outdir / "program"
         self.wine_prefix = None  # the Wine prefix the program runs in, when it is a Windows one
+        self.scale = 1  # device pixels per logical pixel that the program is told to use
         self.facts = {}
         self.display = None
         self._processes = []  # started here, ended by close(), last first
@@ -123,6 +126,10 @@ class Session:
         self.program_folder.mkdir()
         program = self.program_folder / self.kestrin.name
         shutil.copy2(self.kestrin, program)
+        if self.wine_prefix:
+            # The prefix is shared: every Wine recording sets the scale it plays at.
+            self.run_windows("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
+                             "/d", str(WINE_DPI * self.scale), "/f")
         command = [str(WINE), "play", str(self.wine_prefix), str(program)] if self.wine_prefix else [str(program)]
         with open(self.outdir / "kestrin.log", "wb") as log:
             process = subprocess.Popen(command, cwd=self.program_folder, stdout=log, stderr=subprocess.STDOUT,
@@ -136,13 +143,43 @@ class Session:
 
     def program_env(self):
         """This server's environment, without a platform choice, a scale or a language list of
-        the caller's; under Wine in Japanese, which also gives its fonts the glyphs."""
+        the caller's; with the session's scale for Qt; under Wine in Japanese, which also gives
+        its fonts the glyphs."""
         env = self.env()
         for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "QT_SCALE_FACTOR", "LANGUAGE"):
             env.pop(name, None)
         if self.wine_prefix:
             env.update(LANG="ja_JP.UTF-8", LC_ALL="ja_JP.UTF-8")
+        elif self.scale != 1:
+            env["QT_SCALE_FACTOR"] = str(self.scale)
         return env
+
+    def run_windows(self, *command):
+        """Runs a Windows program (or one of Wine's own) in the session's prefix until it ends;
+        raises Skip when Wine cannot start, RuntimeError when the program fails."""
+        done = subprocess.run([str(WINE), "play", str(self.wine_prefix), *command], env=self.program_env(),
+                              stdin=subprocess.DEVNULL, capture_output=True, text=True, errors="replace")
+        said = (done.stderr or done.stdout).strip()
+        if done.returncode == SKIPPED:
+            raise Skip(said)
+        if done.returncode != 0:
+            raise RuntimeError(f"{' '.join(command)} under Wine: status {done.returncode}: {said}")
+
+    def change_resolution(self, width, height):
+        """Switches the screen to a size within the one it started with, as a player's display
+        settings do: for the Windows program through ChangeDisplaySettingsW (Wine tells its
+        programs nothing of a change made from outside), else with RandR."""
+        mode = f"{width}x{height}"
+        # Xvfb has only its starting mode; Wine offers the modes the server lists.
+        self.run("xrandr", "--newmode", mode, "0", str(width), "0", "0", "0", str(height), "0", "0", "0")
+        self.run("xrandr", "--addmode", "screen", mode)
+        if self.wine_prefix:
+            helper = self.kestrin.parent / "tests" / "wine" / "set_resolution.exe"
+            if not helper.is_file():
+                raise RuntimeError(f"no {helper}: make windows builds it")
+            self.run_windows(str(helper), str(width), str(height))
+        elif subprocess.run(["xrandr", "--output", "screen", "--mode", mode], env=self.env()).returncode:
+            raise RuntimeError(f"xrandr cannot switch the screen to {mode}")
 
     def wait_window(self, process, timeout=10):
         """The first visible window of the process; raises with the reason when none shows."""
@@ -330,9 +367,9 @@ def xprop_values(line):
     return line.partition("=")[2].replace(",", " ").split()
 
 
-def screen_size(params, default="1280x720"):
-    """(width, height) from a scenario's size=WxH parameter."""
-    width, height = params.get("size", default).split("x")
+def screen_size(params, default="1280x720", key="size"):
+    """(width, height) from a scenario's size=WxH parameter (or another of that form)."""
+    width, height = params.get(key, default).split("x")
     return int(width), int(height)
 
 
@@ -394,6 +431,9 @@ def record(scenario, outdir, kestrin, params):
         session.wine_prefix = outdir.parent / "wine"
     if "folder" in params:
         session.program_folder = outdir / params.pop("folder")
+    session.scale = int(params.pop("scale", "1"))
+    session.fact("scale", session.scale)
+    session.fact("wine", session.wine_prefix is not None)
     status = 0
     try:
         if session.wine_prefix and not session.kestrin.is_file():
