@@ -2,10 +2,8 @@
 
 #include "burst/modBarn.h"
 
-#include <algorithm>
 #include <cmath>
 #include <memory>
-#include <optional>
 
 #include "forms/Platform.h"
 #include "forms/Runtime.h"
@@ -106,15 +104,9 @@ void Burst(double X, double Y)
     }
 
     bool drawn = true;
-    std::optional<std::uint32_t> due; // when this frame should have started
     while (drawn) {
         drawn = false;
         const std::uint32_t t0 = forms::GetTickCount();
-        // Frames keep their beat: the time the pump after the last wait took is taken from
-        // this frame's wait. A frame a whole beat late (a menu was open) starts a new beat.
-        std::uint32_t late = due ? t0 - *due : 0;
-        if (late > kFrameMs)
-            late = 0;
         MoveDots();
         for (auto &dot : Dots) {
             if (!dot->Flag)
@@ -127,13 +119,10 @@ void Burst(double X, double Y)
             }
             drawn = true;
         }
-        // Unsigned differences: a wrap of the tick counter does not matter (nor does an
-        // early start, which makes `late` wrap too).
-        const std::uint32_t elapsed = forms::GetTickCount() - t0 + late;
+        // Unsigned difference: a wrap of the tick counter does not matter.
+        const std::uint32_t elapsed = forms::GetTickCount() - t0;
         if (elapsed <= kFrameMs)
             forms::Sleep(kFrameMs - elapsed);
-        // The next frame is due when this one's wait ended, or its work did if it overran.
-        due = t0 - late + std::max(elapsed, kFrameMs);
         forms::DoEvents();
     }
     for (auto &dot : Dots)

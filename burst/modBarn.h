@@ -10,7 +10,7 @@
 namespace modBarn {
 
 constexpr int kDotCount = 20;
-// A burst's frame: its work, its wait and the pump after the wait make up this together.
+// The longest wait of a burst's frame: the frame's work and the wait make up this together.
 constexpr std::uint32_t kFrameMs = 40;
 
 // The particle windows, created hidden at start-up and kept for the whole run (the

@@ -220,24 +220,6 @@ TEST_F(BurstRun, FramesArePacedTo40msAcrossTheTickCountersWrap)
         EXPECT_EQ(ms, modBarn::kFrameMs - 15);
 }
 
-// The pump after a wait belongs to the frame's 40 ms, so frames keep their beat; a pump a
-// whole frame long (a menu was open) starts a new beat rather than being caught up.
-TEST_F(BurstRun, PumpsShortenTheNextWaitAndALongOneStartsANewBeat)
-{
-    std::uint32_t tick = 0;
-    forms::hooks().tickCount = [&] { return tick; };
-    desktop.onSleep = [&, previous = desktop.onSleep](std::uint64_t at, std::uint32_t ms) {
-        previous(at, ms);
-        tick += ms;
-    };
-    int pumps = 0;
-    forms::hooks().doEvents = [&] { tick += ++pumps == 5 ? 500 : 15; };
-    modBarn::Burst(6000, 6000);
-    ASSERT_GE(sleeps.size(), 8u);
-    EXPECT_EQ(std::vector<std::uint32_t>(sleeps.begin(), sleeps.begin() + 8),
-              (std::vector<std::uint32_t>{40, 25, 25, 25, 40, 25, 25, 25}));
-}
-
 // --- Golden seeds --------------------------------------------------------------------------
 
 // The first particles of a burst from a fixed seed of the random source: the direction,
