@@ -268,7 +268,13 @@ int run(int, char **, const std::function<void()> &begin)
     // A start that showed no window leaves nothing to run, and nothing the user could end.
     MSG msg{};
     if (!NativeWindow::topLevelWindows().empty()) {
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        for (;;) {
+            // Idle, with the strip painted: one window left for later is made, then the
+            // queue is looked at again, so a press waits for one window at most.
+            if (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE) && makeWaitingWindow())
+                continue;
+            if (GetMessageW(&msg, nullptr, 0, 0) <= 0)
+                break;
             if (!NativeWindow::dialogKey(msg)) {
                 TranslateMessage(&msg);
                 DispatchMessageW(&msg);

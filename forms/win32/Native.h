@@ -149,6 +149,10 @@ public:
     NativeWindow *hit(PixelPoint at, bool nativeChildren);
     // Makes the native window: our own class, or a push button with the caption.
     void createNative();
+    // Leaves it to be made by makeWaitingWindow, or when first needed.
+    void createNativeLater();
+    // Makes the native window if it was left for later, in its place.
+    void needNative();
     void createButton(const std::string &caption, std::function<void()> pressed);
 
     // The window procedure of every window of the program.
@@ -192,6 +196,9 @@ private:
     std::map<::HWND, std::function<void()>> buttons_;
     std::vector<::HWND> disabledByModal_;
 };
+
+// Makes the native window of one window left for later; false when none is left.
+bool makeWaitingWindow();
 
 // The last press on one of the program's windows: where on the screen (device pixels),
 // and the top-level window it went to.

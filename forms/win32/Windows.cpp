@@ -19,6 +19,8 @@ namespace {
 
 NativeWindow *g_armed = nullptr; // the control a left press went to, until its release
 std::optional<Press> g_lastPress;
+// Particles whose native windows are still to be made, oldest first.
+std::vector<NativeWindow *> g_unmade;
 
 bool contains(const PixelRect &r, PixelPoint p)
 {
@@ -83,6 +85,7 @@ NativeWindow::~NativeWindow()
 {
     if (g_armed == this)
         g_armed = nullptr;
+    g_unmade.erase(std::remove(g_unmade.begin(), g_unmade.end(), this), g_unmade.end());
     endModal();
     if (container_) {
         auto &siblings = container_->children_;
@@ -139,6 +142,25 @@ void NativeWindow::createNative()
     // Later children lie above earlier ones.
     if (!topLevel_)
         SetWindowPos(hwnd_, kTop, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void NativeWindow::createNativeLater() { g_unmade.push_back(this); }
+
+void NativeWindow::needNative()
+{
+    if (hwnd_)
+        return;
+    g_unmade.erase(std::remove(g_unmade.begin(), g_unmade.end(), this), g_unmade.end());
+    createNative();
+    place();
+}
+
+bool makeWaitingWindow()
+{
+    if (g_unmade.empty())
+        return false;
+    g_unmade.front()->needNative();
+    return true;
 }
 
 void NativeWindow::createButton(const std::string &caption, std::function<void()> pressed)
@@ -236,6 +258,8 @@ void NativeWindow::place()
 void NativeWindow::setVisible(bool visible)
 {
     visible_ = visible;
+    if (visible && style_ == FormStyle::Particle)
+        needNative();
     if (!hwnd_)
         return update();
     if (!visible)
@@ -296,12 +320,14 @@ void NativeWindow::setIcon(const body::Image &icon)
 bool NativeWindow::setNativeBackground(Color color)
 {
     nativeBackground_ = color;
-    InvalidateRect(hwnd_, nullptr, TRUE);
+    if (hwnd_)
+        InvalidateRect(hwnd_, nullptr, TRUE);
     return true;
 }
 
 void NativeWindow::raiseAboveAll()
 {
+    needNative();
     SetWindowPos(hwnd_, kTopmost, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
@@ -575,7 +601,12 @@ using win32::NativeWindow;
 std::unique_ptr<Window> createForm(WindowEvents &events, FormStyle style)
 {
     auto window = std::make_unique<NativeWindow>(events, style);
-    window->createNative();
+    // Twenty particle windows cost more than the strip itself: they wait until the strip
+    // is up and the program idle, or until first shown.
+    if (style == FormStyle::Particle)
+        window->createNativeLater();
+    else
+        window->createNative();
     return window;
 }
 

@@ -39,12 +39,14 @@ TEST_F(Win32Strip, TheStripAndTheParticlesStayOffTheTaskbarAndParticlesTakeNoInp
     EXPECT_FALSE(GetWindowLongPtrW(native(this->strip()), GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME));
     constexpr LONG_PTR kParticle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TRANSPARENT;
     const ::HWND active = GetActiveWindow();
-    for (const frmDot *dot : modBarn::Dots) {
+    for (frmDot *dot : modBarn::Dots) {
+        EXPECT_EQ(native(*dot), nullptr) << "made when the program is idle or the particle first shows";
+        dot->Show();
         const ::HWND particle = native(*dot);
         EXPECT_EQ(GetWindowLongPtrW(particle, GWL_EXSTYLE) & kParticle, kParticle);
-        ShowWindow(particle, SW_SHOWNOACTIVATE);
+        EXPECT_TRUE(IsWindowVisible(particle));
         EXPECT_EQ(SendMessageW(particle, WM_NCHITTEST, 0, 0), HTTRANSPARENT);
-        ShowWindow(particle, SW_HIDE);
+        dot->setVisible(false);
     }
     EXPECT_EQ(GetActiveWindow(), active);
 }
