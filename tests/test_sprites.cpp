@@ -54,13 +54,15 @@ bool contains(const PixelRect &outer, const PixelRect &inner)
         && inner.bottom() <= outer.bottom();
 }
 
-// The pixels of a picture that are not of the given ground colour, as a window shows it.
+// The pixels of a picture that are not of the given ground colour, as a window shows it on
+// that ground.
 Pixels pixelsOtherThan(const char *name, forms::Color ground)
 {
     struct PictureWindow : forms::Form {
         PictureWindow() : forms::Form(forms::FormStyle::Hidden), box(*this) { box.setAutoSize(true); }
         forms::PictureBox box;
     } window;
+    window.box.setBackColor(ground);
     window.box.setPicture(forms::Picture::Load(name));
     const Shot shot(*window.box.hWnd());
     Pixels pixels;
@@ -69,6 +71,18 @@ Pixels pixelsOtherThan(const char *name, forms::Color ground)
             if (shot.at(x, y) != ground)
                 pixels.emplace(x, y);
     return pixels;
+}
+
+// The pictures with clear pixels let the ground show through exactly there: the title's
+// by its clear colour, the icon's by its mask.
+TEST(Pictures, ClearPixelsShowTheGround)
+{
+    const struct {
+        const char *name;
+        std::size_t shown;
+    } pictures[] = {{"title.gif", 470}, {"shotgun.ico", 194}};
+    for (const auto &picture : pictures)
+        EXPECT_EQ(pixelsOtherThan(picture.name, RGB(255, 0, 255)).size(), picture.shown) << picture.name;
 }
 
 TEST(OutlineRecords, HeadersDescribeTheirRectangles)

@@ -9,7 +9,7 @@
 #   package  run, plus what makes the Debian package (make package)
 #   install  run, plus what installing from source needs: the manual page and the release
 #            build's flags (make install)
-#   windows  the cross compiler for Windows, GoogleTest's sources to build with it, Wine to
+#   windows  the cross compiler for Windows, stb_image and GoogleTest's sources to build with it, Wine to
 #            run the result and NSIS for its installer (make windows, make windows-package);
 #            test includes it
 set -euo pipefail
@@ -28,7 +28,7 @@ test=(
     desktop-file-utils appstream lintian man-db
     help2man dpkg-dev file
 )
-windows=(g++-mingw-w64-x86-64-posix wine wine64 googletest locales nsis)
+windows=(g++-mingw-w64-x86-64-posix libstb-dev wine wine64 googletest locales nsis)
 package=(help2man dpkg-dev file)
 install=(help2man dpkg-dev)
 

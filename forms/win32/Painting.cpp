@@ -1,12 +1,7 @@
-// The Win32 body's pictures, decoded by GDI+ from the program's resources, and the
-// drawing of windows with GDI, magnified to the device scale without smoothing.
+// The Win32 body's pictures and the drawing of windows with GDI, magnified to the device
+// scale without smoothing.
 
 #include "forms/win32/Native.h"
-
-#include <objidl.h>
-#include <shlwapi.h>
-
-#include <gdiplus.h>
 
 #include <algorithm>
 #include <cmath>
@@ -16,71 +11,6 @@
 namespace forms::win32 {
 
 namespace {
-
-// GDI+ is started on the first picture and left running: pictures are loaded until the end.
-void startGdiplus()
-{
-    static const bool started = [] {
-        ULONG_PTR token = 0;
-        const Gdiplus::GdiplusStartupInput input;
-        return Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;
-    }();
-    (void)started;
-}
-
-// The program cannot run without its pictures.
-[[noreturn]] void missingPicture(const std::string &name)
-{
-    std::fprintf(stderr, "kestrin: cannot load the picture %s\n", name.c_str());
-    std::fflush(nullptr);
-    ExitProcess(1);
-}
-
-// The resource's bytes: a picture file compiled in as RCDATA under its upper-case name.
-std::optional<std::pair<const void *, DWORD>> resourceBytes(const std::string &name)
-{
-    const HRSRC found = FindResourceW(nullptr, widen(name).c_str(), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-    if (!found)
-        return std::nullopt;
-    const HGLOBAL loaded = LoadResource(nullptr, found);
-    const void *bytes = loaded ? LockResource(loaded) : nullptr;
-    if (!bytes)
-        return std::nullopt;
-    return std::make_pair(bytes, SizeofResource(nullptr, found));
-}
-
-std::unique_ptr<Bitmap> decode(const void *bytes, DWORD size)
-{
-    IStream *stream = SHCreateMemStream(static_cast<const BYTE *>(bytes), size);
-    if (!stream)
-        return nullptr;
-    Gdiplus::GpBitmap *decoded = nullptr;
-    const Gdiplus::Status status = Gdiplus::DllExports::GdipCreateBitmapFromStream(stream, &decoded);
-    stream->Release();
-    if (status != Gdiplus::Ok)
-        return nullptr;
-    UINT width = 0, height = 0;
-    Gdiplus::DllExports::GdipGetImageWidth(decoded, &width);
-    Gdiplus::DllExports::GdipGetImageHeight(decoded, &height);
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
-    Gdiplus::BitmapData data{};
-    data.Width = width;
-    data.Height = height;
-    data.Stride = static_cast<INT>(width * 4);
-    data.PixelFormat = PixelFormat32bppPARGB;
-    data.Scan0 = pixels.data();
-    const Gdiplus::GpRect all(0, 0, static_cast<INT>(width), static_cast<INT>(height));
-    // Decoded straight into our buffer, premultiplied as GDI's blending wants it.
-    const Gdiplus::Status read = Gdiplus::DllExports::GdipBitmapLockBits(
-        decoded, &all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf, PixelFormat32bppPARGB,
-        &data);
-    if (read == Gdiplus::Ok)
-        Gdiplus::DllExports::GdipBitmapUnlockBits(decoded, &data);
-    Gdiplus::DllExports::GdipDisposeImage(decoded);
-    if (read != Gdiplus::Ok)
-        return nullptr;
-    return std::make_unique<Bitmap>(static_cast<int>(width), static_cast<int>(height), std::move(pixels));
-}
 
 HBITMAP makeDib(int width, int height, std::uint32_t **bits)
 {
@@ -338,19 +268,3 @@ void PersistentSurface::copy(const body::Image &image, const PixelRect &source, 
 }
 
 } // namespace forms::win32
-
-namespace forms::body {
-
-std::shared_ptr<const Image> loadImage(const std::string &name)
-{
-    win32::startGdiplus();
-    const auto bytes = win32::resourceBytes(name);
-    if (!bytes)
-        win32::missingPicture(name);
-    std::shared_ptr<const Image> picture = win32::decode(bytes->first, bytes->second);
-    if (!picture)
-        win32::missingPicture(name);
-    return picture;
-}
-
-} // namespace forms::body
