@@ -9,9 +9,9 @@
 #   package  run, plus what makes the Debian package (make package)
 #   install  run, plus what installing from source needs: the manual page and the release
 #            build's flags (make install)
-#   windows  the cross compiler for Windows, stb_image and GoogleTest's sources to build with it, Wine to
-#            run the result and NSIS for its installer (make windows, make windows-package);
-#            test includes it
+#   windows  the cross compiler for Windows, stb_image and GoogleTest's sources to build
+#            with it, Wine to run the result and NSIS for its installer (make windows, make
+#            windows-package); test includes it
 set -euo pipefail
 
 run=(
