@@ -76,9 +76,15 @@ stop) [ -d "$prefix" ] && "$wineserver" -k; exit 0 ;;
 run)
     make_prefix null
     keep_server
+    # The program's output goes through a file that is shown as it grows: a Wine process the
+    # program starts (the desktop, when none is up) can outlive it, and would hold a pipe of
+    # ctest's open, which waits for its end, while other tests keep that desktop busy.
+    out=$(mktemp) || exit 1
+    trap 'rm -f "$out"' EXIT
+    tail -f -s 0.1 -n +1 --pid=$$ "$out" &
     # The tests read the game's own Japanese texts. A Windows program speaks the user's UI
     # language, which Wine takes from the locale it starts in; children inherit it.
-    LC_ALL=ja_JP.UTF-8 exec "$wine" "$@"
+    LC_ALL=ja_JP.UTF-8 "$wine" "$@" >"$out" 2>&1
     ;;
 play)
     make_prefix x11
